@@ -1,0 +1,23 @@
+// Assigning readings to settings by acceptance window, and averaging them.
+#pragma once
+
+#include <cstdio>
+#include <span>
+
+#include "analysis/grid.h"
+
+// nominal[p][d] = p * decades[d], exactly.
+void fill_nominal(grid& g);
+
+// The open acceptance window of setting (p, d), in ohms.
+struct window {
+    double low;
+    double high;
+};
+window window_of(const grid& g, unsigned p, unsigned d);
+
+// Scans every reading for every setting of positions 1 to 10 (decade-major
+// order), sums and counts the accepted ones, and turns each sum into a mean.
+// Readings near 300 ohm accepted in decades 1E2 to 1E5 are echoed to `echo`
+// as they are accepted.  A setting with no readings gets a not-a-number mean.
+void classify(grid& g, std::span<const float> readings, std::FILE* echo);
