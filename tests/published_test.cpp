@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/classify.h"
+#include "analysis/stats.h"
 #include "capture.h"
 #include "parse.h"
 
@@ -13,6 +14,14 @@ namespace {
 
 std::string report_of_shipped_table() {
     return capture([](std::FILE* f) { parse(f); });
+}
+
+// Index of the first line equal to `text`, or lines.size().
+std::size_t index_of(const std::vector<std::string>& lines, const std::string& text) {
+    std::size_t i = 0;
+    while (i < lines.size() && lines[i] != text)
+        ++i;
+    return i;
 }
 
 std::string run_binary() {
@@ -26,19 +35,29 @@ std::string run_binary() {
     return text;
 }
 
-// Mean and count of every setting, positions 1 to 10 by decade 10 ohm to
-// 100 kilohm, as published with the original report.
+// Mean, count and ppm value of every setting, positions 1 to 10 by decade
+// 10 ohm to 100 kilohm, as published with the original report.
 const char* const published[10][5] = {
-    {"10.00200 (16", "99.99786 (16", "1000.03918 (16", "9999.88574 (16", "99998.53711 (16"},
-    {"20.00048 (16", "200.00126 (16", "1999.85107 (16", "19999.89438 (4690", "200015.40430 (16"},
-    {"29.99727 (16", "300.00661 (16", "2999.82230 (16", "29999.65088 (16", "300020.52734 (16"},
-    {"40.00586 (16", "400.01120 (16", "3999.77960 (16", "39999.67749 (16", "400027.18750 (16"},
-    {"49.99912 (16", "500.02524 (16", "4999.74591 (16", "49999.56030 (16", "500031.71875 (16"},
-    {"59.99664 (16", "600.02577 (16", "5999.67950 (16", "59998.95874 (16", "600043.30859 (16"},
-    {"69.99585 (16", "700.03013 (16", "6999.60760 (16", "69999.17432 (16", "700045.46484 (16"},
-    {"79.99493 (16", "800.03579 (16", "7999.56555 (16", "79998.98486 (16", "800046.00781 (16"},
-    {"89.99248 (16", "900.04028 (16", "8999.53278 (16", "89998.87988 (16", "900053.33203 (16"},
-    {"99.99786 (16", "1000.03918 (16", "9999.88574 (16", "99998.53711 (16", "1000056.61719 (16"},
+    {"10.00200 (16; 200.25 ppm)", "99.99786 (16; -21.36 ppm)", "1000.03918 (16; 39.18 ppm)",
+     "9999.88574 (16; -11.43 ppm)", "99998.53711 (16; -14.63 ppm)"},
+    {"20.00048 (16; 24.10 ppm)", "200.00126 (16; 6.31 ppm)", "1999.85107 (16; -74.47 ppm)",
+     "19999.89438 (4690; -5.28 ppm)", "200015.40430 (16; 77.02 ppm)"},
+    {"29.99727 (16; -90.84 ppm)", "300.00661 (16; 22.04 ppm)", "2999.82230 (16; -59.23 ppm)",
+     "29999.65088 (16; -11.64 ppm)", "300020.52734 (16; 68.42 ppm)"},
+    {"40.00586 (16; 146.45 ppm)", "400.01120 (16; 28.01 ppm)", "3999.77960 (16; -55.10 ppm)",
+     "39999.67749 (16; -8.06 ppm)", "400027.18750 (16; 67.97 ppm)"},
+    {"49.99912 (16; -17.66 ppm)", "500.02524 (16; 50.48 ppm)", "4999.74591 (16; -50.82 ppm)",
+     "49999.56030 (16; -8.79 ppm)", "500031.71875 (16; 63.44 ppm)"},
+    {"59.99664 (16; -55.95 ppm)", "600.02577 (16; 42.95 ppm)", "5999.67950 (16; -53.42 ppm)",
+     "59998.95874 (16; -17.35 ppm)", "600043.30859 (16; 72.18 ppm)"},
+    {"69.99585 (16; -59.31 ppm)", "700.03013 (16; 43.05 ppm)", "6999.60760 (16; -56.06 ppm)",
+     "69999.17432 (16; -11.80 ppm)", "700045.46484 (16; 64.95 ppm)"},
+    {"79.99493 (16; -63.33 ppm)", "800.03579 (16; 44.74 ppm)", "7999.56555 (16; -54.31 ppm)",
+     "79998.98486 (16; -12.69 ppm)", "800046.00781 (16; 57.51 ppm)"},
+    {"89.99248 (16; -83.52 ppm)", "900.04028 (16; 44.75 ppm)", "8999.53278 (16; -51.91 ppm)",
+     "89998.87988 (16; -12.45 ppm)", "900053.33203 (16; 59.26 ppm)"},
+    {"99.99786 (16; -21.36 ppm)", "1000.03918 (16; 39.18 ppm)", "9999.88574 (16; -11.43 ppm)",
+     "99998.53711 (16; -14.63 ppm)", "1000056.61719 (16; 56.62 ppm)"},
 };
 
 } // namespace
@@ -77,16 +96,52 @@ TEST(Published, MeasuredAverageHeaderAndFirstRows) {
         lines[20]);
 }
 
-TEST(Published, MeansAndCountsOfAllFiftySettings) {
+TEST(Published, MeansCountsAndPpmOfAllFiftySettings) {
     grid g{};
     fill_nominal(g);
     capture([&](std::FILE* f) { classify(g, data, f); });
+    compute_ppm(g);
     for (unsigned p = 1; p <= 10; ++p)
         for (unsigned d = 0; d < decade_count; ++d) {
             char got[64];
-            std::snprintf(got, sizeof got, "%.5f (%u", g.mean[p][d], g.count[p][d]);
+            std::snprintf(got, sizeof got, "%.5f (%u; %.2f ppm)", g.mean[p][d], g.count[p][d],
+                          g.ppm[p][d]);
             EXPECT_EQ(published[p - 1][d], std::string(got)) << "position " << p << " decade " << d;
         }
+}
+
+TEST(Published, DecadeAverageLineWithTotalResistance) {
+    std::vector<std::string> lines = lines_of(report_of_shipped_table());
+    std::size_t header = index_of(lines, " -- |     1E1        |    1E2        |    1E3        |"
+                                         "    1E4        |    1E5        |\r\n");
+    ASSERT_LT(header + 1, lines.size());
+    EXPECT_EQ("\r\n", lines[header - 1]);
+    EXPECT_EQ("      \033[0;32m    54.998 R \033[0m  |\033[0;32m   550.021 R \033[0m  |"
+              "\033[0;32m  5499.751 R \033[0m  |\033[0;32m 54999.320 R \033[0m  |"
+              "\033[0;32m550033.811 R \033[0m  | Total resistance:     1.11115508 MOHM\r\n",
+              lines[header + 1]);
+}
+
+TEST(Published, RowZeroIsInvalidInBothDeviationTables) {
+    const std::string invalid = "\033[0;31mInvalid data\033[0m       |";
+    const std::string row = " 00 | " + invalid + invalid + invalid + invalid + invalid + " \r\n";
+    std::vector<std::string> lines = lines_of(report_of_shipped_table());
+    std::size_t ppm_header =
+        index_of(lines, " -- |     1E1            |    1E2            |    1E3      "
+                        "      |    1E4            |    1E5            |\r\n");
+    std::size_t title = index_of(lines, "R Deviation\r\n");
+    ASSERT_LT(title + 2, lines.size());
+    EXPECT_EQ(row, lines[ppm_header + 1]);
+    EXPECT_EQ(row, lines[title + 2]);
+}
+
+// Each cell is the published mean of that setting less its nominal value.
+TEST(Published, DeviationRowOfPositionThree) {
+    std::vector<std::string> lines = lines_of(report_of_shipped_table());
+    std::size_t title = index_of(lines, "R Deviation\r\n");
+    ASSERT_LT(title + 5, lines.size());
+    EXPECT_EQ(" 03 |  -0.00273 R |  0.00661 R | -0.17770 R | -0.34912 R | 20.52734 R | \r\n",
+              lines[title + 5]);
 }
 
 TEST(Published, EveryLineEndsInCarriageReturnLineFeed) {

@@ -1,0 +1,25 @@
+// Deviations from nominal derived from the means.
+#pragma once
+
+#include "analysis/grid.h"
+
+// ppm[p][d] = (mean / nominal - 1) * 1e6 for every setting, row 0 included:
+// 0/0 there, and for settings without readings, leaves a not-a-number value.
+void compute_ppm(grid& g);
+
+// The ten means of each decade added in position order and divided by 10,
+// whatever their counts.
+void compute_decade_average(grid& g);
+
+// The five position-10 means added in decade order, in megohms: the box with
+// every decade at full setting.
+double total_resistance(const grid& g);
+
+// Signed deviation of the mean from nominal, in ohms.
+inline double ohm_deviation(const grid& g, unsigned p, unsigned d) {
+    return g.mean[p][d] - g.nominal[p][d];
+}
+
+inline double percent(double ppm) {
+    return ppm / 10000;
+}
