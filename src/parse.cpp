@@ -4,6 +4,7 @@
 #include "analysis/grid.h"
 #include "analysis/stats.h"
 #include "report/console.h"
+#include "report/textile.h"
 
 void parse(std::FILE* out, std::span<const float> readings) {
     grid g{};
@@ -17,4 +18,5 @@ void parse(std::FILE* out, std::span<const float> readings) {
     compute_decade_average(g);
     write_decade_line(out, g);
     write_deviation_table(out, g);
+    write_textile_tables(out, g);
 }

@@ -1,4 +1,5 @@
 // The report for the shipped bench log against its published figures.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -142,6 +143,38 @@ TEST(Published, DeviationRowOfPositionThree) {
     ASSERT_LT(title + 5, lines.size());
     EXPECT_EQ(" 03 |  -0.00273 R |  0.00661 R | -0.17770 R | -0.34912 R | 20.52734 R | \r\n",
               lines[title + 5]);
+}
+
+TEST(Published, TextileCellsOfTwentyKilohm) {
+    std::string report = report_of_shipped_table();
+    EXPECT_NE(std::string::npos,
+              report.find("|{color:#00a;}.   19999.89438216 &Omega; _{color:#a10;}. [4690]_ |"));
+    EXPECT_NE(std::string::npos,
+              report.find("|{color:#00a;}.      -5.28 ppm _{color:#a10;}. [4690]_ |"));
+}
+
+TEST(Published, TextileRowZeroIsInvalidInBothTables) {
+    const std::string row = "| 00 |{color:#f00;}. Invalid data |{color:#f00;}. Invalid data "
+                            "|{color:#f00;}. Invalid data |{color:#f00;}. Invalid data "
+                            "|{color:#f00;}. Invalid data | \r\n";
+    std::vector<std::string> lines = lines_of(report_of_shipped_table());
+    EXPECT_EQ(2, std::count(lines.begin(), lines.end(), row));
+}
+
+// The reference was checked line by line against the published figures and
+// against an independent re-implementation before it was committed.
+TEST(Published, WholeReportMatchesTheReference) {
+    std::FILE* f = std::fopen(DECADE_REFERENCE_REPORT, "rb");
+    ASSERT_NE(nullptr, f);
+    std::string reference;
+    char buf[4096];
+    std::size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
+        reference.append(buf, got);
+    std::fclose(f);
+    std::string report = run_binary();
+    EXPECT_EQ(93u, lines_of(report).size());
+    EXPECT_EQ(reference, report);
 }
 
 TEST(Published, EveryLineEndsInCarriageReturnLineFeed) {
