@@ -25,9 +25,9 @@ scan classify_table(const std::vector<float>& readings) {
 
 std::uint32_t total_count(const grid& g) {
     std::uint32_t total = 0;
-    for (const auto& row : g.count)
-        for (std::uint32_t c : row)
-            total += c;
+    for (unsigned p = 0; p < positions; ++p)
+        for (unsigned d = 0; d < decade_count; ++d)
+            total += g.count[p][d];
     return total;
 }
 
