@@ -10,7 +10,7 @@
 namespace {
 
 std::string ppm_cell_of(double ppm, std::uint32_t count = 16) {
-    return capture([&](std::FILE* f) { textile_cell(f, "%10.2f ppm", ppm, ppm, count); });
+    return capture([&](std::FILE* f) { textile_cell(f, ppm_band_format, ppm, ppm, count); });
 }
 
 std::string colour(double ppm) {
@@ -56,7 +56,7 @@ TEST(TextileCell, BandCellCarriesValueAndCountInA10) {
     EXPECT_EQ("{color:#800;}.    -249.99 ppm _{color:#a10;}. [4690]_ |",
               ppm_cell_of(-249.99, 4690));
     EXPECT_EQ("{color:#880;}.      10.00000000 &Omega; _{color:#a10;}. [  16]_ |",
-              capture([](std::FILE* f) { textile_cell(f, "%16.8f &Omega;", 10.0, 10, 16); }));
+              capture([](std::FILE* f) { textile_cell(f, mean_band_format, 10.0, 10, 16); }));
 }
 
 TEST(TextileCell, FromQuarterPerMilleShowsPercentWithFourDecimals) {

@@ -1,5 +1,15 @@
 #include "analysis/classify.h"
 
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <limits>
+
+#include <immintrin.h>
+
 #include "readings.h"
 
 void fill_nominal(grid& g) {
@@ -18,33 +28,214 @@ window window_of(const grid& g, unsigned p, unsigned d) {
 
 namespace {
 
-// The bench operator watched the 300 ohm setting; its readings are echoed.
+// Readings accepted in the decades from 100 ohm up that lie strictly inside
+// this band (in practice those of the 300 ohm setting) are echoed as they
+// are accepted.
+constexpr double echo_low = 299, echo_high = 301;
 bool echoed(unsigned d, double s) {
-    return d > 0 && 299 < s && s < 301;
+    return d > 0 && echo_low < s && s < echo_high;
 }
 
-void scan_setting(grid& g, unsigned p, unsigned d, std::span<const float> readings,
-                  std::FILE* echo) {
+void accept(grid& g, unsigned p, unsigned d, float reading, std::FILE* echo) {
+    const double s = reading;
+    g.mean[p][d] += s;
+    ++g.count[p][d];
+    if (echoed(d, s))
+        std::fprintf(echo, "%f\r\n", s);
+}
+
+// ---- The window in single precision ---------------------------------------
+//
+// A reading s is a float; the window test widens it and compares with the
+// double bounds low < s < high, s != n.  The same test can be made on floats:
+//   s > low   <=>  s > below(low), below(low) the largest float <= low:
+//     a float above below(low) is at least the next float, which is > low;
+//     and s > low >= below(low).
+//   s < high  <=>  s < above(high), by the mirror argument;
+//   s != n    <=>  s != float(n), as every nominal value (an integer up to
+//     10^6) is a float.
+// NaN fails both forms.  Positive floats are ordered as their bit patterns,
+// and every bound here is positive, so the window is also a range of bit
+// patterns, [first, first + width): one subtraction and one unsigned
+// comparison per reading, which vectorises into a cheap block pre-test.
+
+float below(double x) {
+    float f = static_cast<float>(x);
+    return static_cast<double>(f) > x ? std::nextafter(f, -std::numeric_limits<float>::infinity())
+                                      : f;
+}
+
+float above(double x) {
+    float f = static_cast<float>(x);
+    return static_cast<double>(f) < x ? std::nextafter(f, std::numeric_limits<float>::infinity())
+                                      : f;
+}
+
+std::uint32_t bits_of(float f) {
+    std::uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+struct float_window {
+    float low, high, nominal;
+    std::uint32_t first, width; // bit patterns of the open interval
+};
+
+float_window float_window_of(const grid& g, unsigned p, unsigned d) {
     const window w = window_of(g, p, d);
-    const double n = g.nominal[p][d];
-    double& sum = g.mean[p][d];
-    std::uint32_t& count = g.count[p][d];
-    for (float reading : readings) {
-        const double s = reading;
-        if (!(w.low < s && s < w.high) || s == n)
-            continue;
-        sum += s;
-        ++count;
-        if (echoed(d, s))
-            std::fprintf(echo, "%f\r\n", s);
+    float_window f{below(w.low), above(w.high), static_cast<float>(g.nominal[p][d]), 0, 0};
+    f.first = bits_of(f.low) + 1;
+    f.width = bits_of(f.high) - f.first;
+    return f;
+}
+
+// ---- Block search -----------------------------------------------------------
+//
+// Which readings of a block lie in the window?  The unsigned test
+// (bits - first) < width is made as a signed comparison of the biased
+// pattern bits + 2^31 - first with INT32_MIN + width, as vector units
+// compare signed integers.  A search runs from block to block until one has
+// a hit, and returns that block with a mask of its hits, bit k for reading
+// k.  The hits are taken in increasing k, so sums, counts and echo lines
+// come out in table order, as from the plain loop.
+
+constexpr std::size_t block = 64;
+
+struct bias {
+    std::uint32_t shift; // 2^31 - first
+    std::int32_t limit;  // INT32_MIN + width
+};
+
+struct found {
+    std::size_t block; // the number of blocks searched when none had a hit
+    std::uint64_t hits;
+};
+
+using block_search = found (*)(const float* readings, std::size_t from, std::size_t blocks, bias b);
+
+found search_baseline(const float* readings, std::size_t from, std::size_t blocks, bias b) {
+    const __m128i shift = _mm_set1_epi32(static_cast<std::int32_t>(b.shift));
+    const __m128i limit = _mm_set1_epi32(b.limit);
+    for (std::size_t at = from; at < blocks; ++at) {
+        const float* r = readings + at * block;
+        std::uint64_t mask = 0;
+#pragma GCC unroll 16
+        for (std::size_t k = 0; k < block; k += 4) {
+            __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r + k));
+            __m128i hit = _mm_cmpgt_epi32(limit, _mm_add_epi32(x, shift));
+            mask |= static_cast<std::uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(hit))) << k;
+        }
+        if (mask != 0)
+            return {at, mask};
     }
-    sum /= count; // 0/0 leaves a setting without readings not a number
+    return {blocks, 0};
+}
+
+// Two vector instructions per eight readings while nothing is found: the
+// least biased pattern of a block is below the limit exactly when some
+// reading of the block is in the window.
+__attribute__((target("avx2"))) found search_avx2(const float* readings, std::size_t from,
+                                                  std::size_t blocks, bias b) {
+    const __m256i shift = _mm256_set1_epi32(static_cast<std::int32_t>(b.shift));
+    const __m256i limit = _mm256_set1_epi32(b.limit);
+    for (std::size_t at = from; at < blocks; ++at) {
+        const float* r = readings + at * block;
+        __m256i least = _mm256_set1_epi32(std::numeric_limits<std::int32_t>::max());
+#pragma GCC unroll 8
+        for (std::size_t k = 0; k < block; k += 8) {
+            __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + k));
+            least = _mm256_min_epi32(least, _mm256_add_epi32(x, shift));
+        }
+        __m256i any = _mm256_cmpgt_epi32(limit, least);
+        if (_mm256_testz_si256(any, any))
+            continue;
+        std::uint64_t mask = 0;
+#pragma GCC unroll 8
+        for (std::size_t k = 0; k < block; k += 8) {
+            __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + k));
+            __m256i hit = _mm256_cmpgt_epi32(limit, _mm256_add_epi32(x, shift));
+            mask |= static_cast<std::uint64_t>(_mm256_movemask_ps(_mm256_castsi256_ps(hit))) << k;
+        }
+        return {at, mask};
+    }
+    return {blocks, 0};
+}
+
+// Searches `count` readings block by block and takes each hit in order.
+template <class Take>
+[[gnu::always_inline]] inline void take_hits(const float* readings, std::size_t count, bias b,
+                                             block_search search, Take take) {
+    const std::size_t blocks = count / block;
+    for (found f = search(readings, 0, blocks, b); f.block < blocks;
+         f = search(readings, f.block + 1, blocks, b))
+        for (std::uint64_t hits = f.hits; hits != 0; hits &= hits - 1)
+            take(readings[f.block * block + static_cast<std::size_t>(std::countr_zero(hits))]);
+}
+
+void scan_setting(grid& g, unsigned p, unsigned d, std::span<const float> readings, std::FILE* echo,
+                  block_search search) {
+    const float_window w = float_window_of(g, p, d);
+    const bias b{0x80000000u - w.first, static_cast<std::int32_t>(0x80000000u + w.width)};
+    double sum = g.mean[p][d];
+    std::uint32_t count = g.count[p][d];
+    auto add = [&](float reading) {
+        if (reading == w.nominal)
+            return false;
+        sum += reading;
+        ++count;
+        return true;
+    };
+    auto add_and_echo = [&](float reading) {
+        if (add(reading) && echoed(d, reading))
+            std::fprintf(echo, "%f\r\n", static_cast<double>(reading));
+    };
+    // The last readings, padded to a block with NaN, which no window takes.
+    const std::size_t whole = readings.size() / block * block;
+    float tail[block];
+    std::fill(std::begin(tail), std::end(tail), std::numeric_limits<float>::quiet_NaN());
+    std::copy(readings.begin() + static_cast<std::ptrdiff_t>(whole), readings.end(), tail);
+    // Only a window that meets the echo band can accept a reading to echo;
+    // the others keep their running sum in registers, free of the call.
+    if (d > 0 && w.low < echo_high && echo_low < w.high) {
+        take_hits(readings.data(), whole, b, search, add_and_echo);
+        take_hits(tail, block, b, search, add_and_echo);
+    } else {
+        take_hits(readings.data(), whole, b, search, add);
+        take_hits(tail, block, b, search, add);
+    }
+    g.mean[p][d] = sum / count; // 0/0 leaves a setting without readings not a number
+    g.count[p][d] = count;
 }
 
 } // namespace
 
-void classify(grid& g, std::span<const float> readings, std::FILE* echo) {
+bool available(vector_unit unit) {
+    return unit == vector_unit::baseline || __builtin_cpu_supports("avx2");
+}
+
+void classify(grid& g, std::span<const float> readings, std::FILE* echo, vector_unit unit) {
+    const block_search search = unit == vector_unit::avx2 ? search_avx2 : search_baseline;
     for (unsigned d = 0; d < decade_count; ++d)
         for (unsigned p = 1; p < positions; ++p)
-            scan_setting(g, p, d, readings, echo);
+            scan_setting(g, p, d, readings, echo, search);
+}
+
+void classify(grid& g, std::span<const float> readings, std::FILE* echo) {
+    classify(g, readings, echo,
+             available(vector_unit::avx2) ? vector_unit::avx2 : vector_unit::baseline);
+}
+
+void classify_plain(grid& g, std::span<const float> readings, std::FILE* echo) {
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p) {
+            const window w = window_of(g, p, d);
+            const double n = g.nominal[p][d];
+            for (float reading : readings) {
+                const double s = reading;
+                if (w.low < s && s < w.high && s != n)
+                    accept(g, p, d, reading, echo);
+            }
+            g.mean[p][d] /= g.count[p][d];
+        }
 }

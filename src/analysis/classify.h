@@ -17,7 +17,18 @@ struct window {
 window window_of(const grid& g, unsigned p, unsigned d);
 
 // Scans every reading for every setting of positions 1 to 10 (decade-major
-// order), sums and counts the accepted ones, and turns each sum into a mean.
-// Readings near 300 ohm accepted in decades 1E2 to 1E5 are echoed to `echo`
-// as they are accepted.  A setting with no readings gets a not-a-number mean.
+// order), sums and counts the accepted ones in table order, and turns each
+// sum into a mean.  Readings near 300 ohm accepted in decades 1E2 to 1E5
+// are echoed to `echo` as they are accepted.  A setting with no readings
+// gets a not-a-number mean.
 void classify(grid& g, std::span<const float> readings, std::FILE* echo);
+
+// The vector unit classify() uses for its block pre-test; the results are
+// the same with either.
+enum class vector_unit { baseline, avx2 };
+bool available(vector_unit unit);
+void classify(grid& g, std::span<const float> readings, std::FILE* echo, vector_unit unit);
+
+// The same classification as a plain triple loop on doubles: the reference
+// that the fast one is checked and measured against.
+void classify_plain(grid& g, std::span<const float> readings, std::FILE* echo);

@@ -15,12 +15,33 @@ struct band {
     const char* colour;
     bool takes_low = false;
 };
+// clang-format off
 constexpr band bands[] = {
-    {0, 10, "0e0", true}, {0, 20, "880"},  {0, 40, "ca0"},
-    {0, 60, "e6d"},       {0, 80, "e11"},  {0, shown_limit_ppm, "800"},
-    {-10, 0, "00a"},      {-20, 0, "00f"}, {-40, 0, "0cc"},
-    {-60, 0, "808"},      {-80, 0, "f0f"}, {-shown_limit_ppm, 0, "800"},
+    {0, 10, "0e0", true},
+    {0, 20, "880"},
+    {0, 40, "ca0"},
+    {0, 60, "e6d"},
+    {0, 80, "e11"},
+    {0, shown_limit_ppm, "800"},
+    {-10, 0, "00a"},
+    {-20, 0, "00f"},
+    {-40, 0, "0cc"},
+    {-60, 0, "808"},
+    {-80, 0, "f0f"},
+    {-shown_limit_ppm, 0, "800"},
 };
+// clang-format on
+
+} // namespace
+
+// A band cell: colour code, the value as `value_format` writes it, then the
+// count, always in a10.
+#define BAND_CELL(value_format) "{color:#%s;}. " value_format " _{color:#a10;}. [%4d]_ |"
+const char* const mean_band_format = BAND_CELL("%16.8f &Omega;");
+const char* const ppm_band_format = BAND_CELL("%10.2f ppm");
+#undef BAND_CELL
+
+namespace {
 
 void write_textile_table(std::FILE* out, const grid& g, cell_writer cell) {
     std::fputs(
@@ -39,14 +60,12 @@ const char* band_colour(double ppm) {
     return nullptr;
 }
 
-void textile_cell(std::FILE* out, const char* value_format, double value, double ppm,
+void textile_cell(std::FILE* out, const char* band_format, double value, double ppm,
                   std::uint32_t count) {
     const char* colour = within(ppm, shown_limit_ppm) ? band_colour(ppm) : nullptr;
-    if (colour) {
-        std::fprintf(out, "{color:#%s;}. ", colour);
-        std::fprintf(out, value_format, value);
-        std::fprintf(out, " _{color:#a10;}. [%4d]_ |", static_cast<int>(count));
-    } else if (within(ppm, percent_limit_ppm)) {
+    if (colour)
+        std::fprintf(out, band_format, colour, value, static_cast<int>(count));
+    else if (within(ppm, percent_limit_ppm)) {
         std::fprintf(out, "%10.4f %%   |", percent(ppm));
     } else {
         std::fputs("{color:#f00;}. Invalid data |", out);
@@ -55,9 +74,9 @@ void textile_cell(std::FILE* out, const char* value_format, double value, double
 
 void write_textile_tables(std::FILE* out, const grid& g) {
     write_textile_table(out, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
-        textile_cell(o, "%16.8f &Omega;", gr.mean[p][d], gr.ppm[p][d], gr.count[p][d]);
+        textile_cell(o, mean_band_format, gr.mean[p][d], gr.ppm[p][d], gr.count[p][d]);
     });
     write_textile_table(out, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
-        textile_cell(o, "%10.2f ppm", gr.ppm[p][d], gr.ppm[p][d], gr.count[p][d]);
+        textile_cell(o, ppm_band_format, gr.ppm[p][d], gr.ppm[p][d], gr.count[p][d]);
     });
 }

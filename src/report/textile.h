@@ -10,9 +10,14 @@
 // Colour code of the band that `ppm` falls in; nullptr outside every band.
 const char* band_colour(double ppm);
 
-// One cell: a coloured band cell with `value` written by `value_format` and
-// the count, the deviation in percent, or "Invalid data" -- chosen by ppm.
-void textile_cell(std::FILE* out, const char* value_format, double value, double ppm,
+// Formats of a band cell in the table of means and in the table of ppm
+// values; each takes the colour code, the value and the count.
+extern const char* const mean_band_format;
+extern const char* const ppm_band_format;
+
+// One cell, chosen by ppm: a band cell written by `band_format`, the
+// deviation in percent, or "Invalid data".
+void textile_cell(std::FILE* out, const char* band_format, double value, double ppm,
                   std::uint32_t count);
 
 // The table of means, then the table of ppm values.

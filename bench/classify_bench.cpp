@@ -1,0 +1,62 @@
+// Classification of the shipped table, plain loop against the block search,
+// and the whole report written into memory.
+#include <cstdio>
+
+#include <benchmark/benchmark.h>
+
+#include "analysis/classify.h"
+#include "parse.h"
+#include "readings.h"
+
+namespace {
+
+// Echo lines go to a sink so that output costs stay out of the comparison.
+std::FILE* sink() {
+    static std::FILE* null = std::fopen("/dev/null", "w");
+    return null;
+}
+
+template <class Classify> void classify_shipped(benchmark::State& state, Classify classify_fn) {
+    for (auto _ : state) {
+        grid g{};
+        fill_nominal(g);
+        classify_fn(g, data, sink());
+        benchmark::DoNotOptimize(g);
+    }
+    state.SetItemsProcessed(state.iterations() * 50 * static_cast<long>(reading_count));
+}
+
+void BM_ClassifyPlainLoop(benchmark::State& state) {
+    classify_shipped(
+        state, [](grid& g, std::span<const float> r, std::FILE* f) { classify_plain(g, r, f); });
+}
+BENCHMARK(BM_ClassifyPlainLoop);
+
+void BM_ClassifyBlockSearch(benchmark::State& state) {
+    classify_shipped(state,
+                     [](grid& g, std::span<const float> r, std::FILE* f) { classify(g, r, f); });
+}
+BENCHMARK(BM_ClassifyBlockSearch);
+
+void BM_ClassifyBlockSearchBaseline(benchmark::State& state) {
+    classify_shipped(state, [](grid& g, std::span<const float> r, std::FILE* f) {
+        classify(g, r, f, vector_unit::baseline);
+    });
+}
+BENCHMARK(BM_ClassifyBlockSearchBaseline);
+
+// The range-for over `state` drives the benchmark; it cannot be const.
+// cppcheck-suppress constParameterCallback
+void BM_WholeReportIntoMemory(benchmark::State& state) {
+    static char buffer[1 << 16];
+    std::FILE* memory = fmemopen(buffer, sizeof buffer, "w");
+    for (auto _ : state) {
+        std::rewind(memory);
+        parse(memory);
+        std::fflush(memory);
+    }
+    std::fclose(memory);
+}
+BENCHMARK(BM_WholeReportIntoMemory);
+
+} // namespace
