@@ -19,12 +19,12 @@ void mean_cell(std::FILE* out, double mean, std::uint32_t count) {
 }
 
 void write_mean_table(std::FILE* out, const grid& g) {
-    std::fputs("\r\n -- |         1E1          |          1E2        |         1E3         |"
-               "         1E4         |        1E5          |\r\n",
-               out);
-    write_rows(out, console_row, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
-        mean_cell(o, gr.mean[p][d], gr.count[p][d]);
-    });
+    write_table(out,
+                "\r\n -- |         1E1          |          1E2        |         1E3         |"
+                "         1E4         |        1E5          |\r\n",
+                console_row, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
+                    mean_cell(o, gr.mean[p][d], gr.count[p][d]);
+                });
 }
 
 void ppm_cell(std::FILE* out, double ppm, std::uint32_t count) {
@@ -37,12 +37,12 @@ void ppm_cell(std::FILE* out, double ppm, std::uint32_t count) {
 }
 
 void write_ppm_table(std::FILE* out, const grid& g) {
-    std::fputs("\r\n -- |     1E1            |    1E2            |    1E3            |"
-               "    1E4            |    1E5            |\r\n",
-               out);
-    write_rows(out, console_row, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
-        ppm_cell(o, gr.ppm[p][d], gr.count[p][d]);
-    });
+    write_table(out,
+                "\r\n -- |     1E1            |    1E2            |    1E3            |"
+                "    1E4            |    1E5            |\r\n",
+                console_row, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
+                    ppm_cell(o, gr.ppm[p][d], gr.count[p][d]);
+                });
 }
 
 void write_decade_header(std::FILE* out) {
@@ -65,10 +65,10 @@ void deviation_cell(std::FILE* out, double ppm, double ohms) {
 }
 
 void write_deviation_table(std::FILE* out, const grid& g) {
-    std::fputs("\r\nR Deviation\r\n -- |     1E1 [samples]  |    1E2  [samples] |"
-               "    1E3  [samples] |    1E4  [samples] |    1E5  [samples] |\r\n",
-               out);
-    write_rows(out, console_row, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
-        deviation_cell(o, gr.ppm[p][d], ohm_deviation(gr, p, d));
-    });
+    write_table(out,
+                "\r\nR Deviation\r\n -- |     1E1 [samples]  |    1E2  [samples] |"
+                "    1E3  [samples] |    1E4  [samples] |    1E5  [samples] |\r\n",
+                console_row, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
+                    deviation_cell(o, gr.ppm[p][d], ohm_deviation(gr, p, d));
+                });
 }

@@ -12,5 +12,7 @@ using cell_writer = void (*)(std::FILE* out, const grid& g, unsigned p, unsigned
 inline constexpr const char* console_row = " %02d | ";
 inline constexpr const char* textile_row = "| %02d |";
 
-// Rows 00 to 10: the row start with the position, five cells, then " \r\n".
-void write_rows(std::FILE* out, const char* row_start, const grid& g, cell_writer cell);
+// A table: `header` as it stands, then rows 00 to 10, each the row start
+// with the position, five cells, and " \r\n".
+void write_table(std::FILE* out, const char* header, const char* row_start, const grid& g,
+                 cell_writer cell);

@@ -32,6 +32,11 @@ constexpr band bands[] = {
 };
 // clang-format on
 
+// Both tables share the title and the header row.
+const char* const textile_header =
+    "\r\n\r\nTextile format \r\n\r\n| Value | Decade 10 [samples] | Decade 100 [samples] "
+    "| Decade 1K [samples] | Decade 10K [samples] | Decade 100K [samples] |\r\n";
+
 } // namespace
 
 // A band cell: colour code, the value as `value_format` writes it, then the
@@ -40,18 +45,6 @@ constexpr band bands[] = {
 const char* const mean_band_format = BAND_CELL("%16.8f &Omega;");
 const char* const ppm_band_format = BAND_CELL("%10.2f ppm");
 #undef BAND_CELL
-
-namespace {
-
-void write_textile_table(std::FILE* out, const grid& g, cell_writer cell) {
-    std::fputs(
-        "\r\n\r\nTextile format \r\n\r\n| Value | Decade 10 [samples] | Decade 100 [samples] "
-        "| Decade 1K [samples] | Decade 10K [samples] | Decade 100K [samples] |\r\n",
-        out);
-    write_rows(out, textile_row, g, cell);
-}
-
-} // namespace
 
 const char* band_colour(double ppm) {
     for (const band& b : bands)
@@ -65,18 +58,19 @@ void textile_cell(std::FILE* out, const char* band_format, double value, double 
     const char* colour = within(ppm, shown_limit_ppm) ? band_colour(ppm) : nullptr;
     if (colour)
         std::fprintf(out, band_format, colour, value, static_cast<int>(count));
-    else if (within(ppm, percent_limit_ppm)) {
+    else if (within(ppm, percent_limit_ppm))
         std::fprintf(out, "%10.4f %%   |", percent(ppm));
-    } else {
+    else
         std::fputs("{color:#f00;}. Invalid data |", out);
-    }
 }
 
 void write_textile_tables(std::FILE* out, const grid& g) {
-    write_textile_table(out, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
-        textile_cell(o, mean_band_format, gr.mean[p][d], gr.ppm[p][d], gr.count[p][d]);
-    });
-    write_textile_table(out, g, [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
-        textile_cell(o, ppm_band_format, gr.ppm[p][d], gr.ppm[p][d], gr.count[p][d]);
-    });
+    write_table(out, textile_header, textile_row, g,
+                [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
+                    textile_cell(o, mean_band_format, gr.mean[p][d], gr.ppm[p][d], gr.count[p][d]);
+                });
+    write_table(out, textile_header, textile_row, g,
+                [](std::FILE* o, const grid& gr, unsigned p, unsigned d) {
+                    textile_cell(o, ppm_band_format, gr.ppm[p][d], gr.ppm[p][d], gr.count[p][d]);
+                });
 }
