@@ -1,10 +1,13 @@
 // Console cells at the edges of their choices.
 #include <limits>
+#include <span>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "capture.h"
+#include "parse.h"
 #include "report/console.h"
 
 namespace {
@@ -58,4 +61,18 @@ TEST(DeviationCell, InvalidWhereThePpmTableFallsBackToPercent) {
     EXPECT_EQ(invalid, deviation(250, 25.0));
     EXPECT_EQ(invalid, deviation(-250, -25.0));
     EXPECT_EQ(invalid, deviation(nan_value, nan_value));
+}
+
+TEST(EmptyLog, EverySettingShowsNoCountAndInvalidDeviations) {
+    std::string report = capture([](std::FILE* f) { parse(f, std::span<const float>{}); });
+    std::vector<std::string> lines = lines_of(report);
+    EXPECT_EQ(76u, lines.size()); // 93 less the size line and the 16 echo lines
+    std::size_t empty_counts = 0, invalid = 0, pos = 0;
+    while ((pos = report.find("nan \033[0;38m[000]", pos)) != std::string::npos)
+        ++empty_counts, ++pos;
+    for (pos = 0; (pos = report.find("Invalid data", pos)) != std::string::npos; ++pos)
+        ++invalid;
+    EXPECT_EQ(50u, empty_counts); // rows 01 to 10; row 00 shows 0.00000
+    EXPECT_EQ(4u * 55u, invalid); // both console and both Textile tables
+    EXPECT_NE(std::string::npos, report.find("nan MOHM\r\n"));
 }

@@ -58,6 +58,8 @@ void accept(grid& g, unsigned p, unsigned d, float reading, std::FILE* echo) {
 // and every bound here is positive, so the window is also a range of bit
 // patterns, [first, first + width): one subtraction and one unsigned
 // comparison per reading, which vectorises into a cheap block pre-test.
+// Negative readings (sign bit set), infinities and NaN have patterns far
+// outside every such range, so they fail it too.
 
 float below(double x) {
     float f = static_cast<float>(x);
