@@ -24,7 +24,7 @@ int finish_output() {
 } // namespace
 
 int main() {
-    std::printf("Size %d\r\n", static_cast<int>(sizeof data));
+    std::printf("Size %d\r\n", static_cast<int>(reading_count * sizeof(float)));
     parse();
     return finish_output();
 }

@@ -8,4 +8,4 @@
 
 // Evaluates `readings` and writes the whole report to `out`, step by step:
 // computation and output alternate in a fixed order.
-void parse(std::FILE* out = stdout, std::span<const float> readings = data);
+void parse(std::FILE* out = stdout, std::span<const float> readings = all_readings());

@@ -17,6 +17,19 @@ template <class Writer> std::string capture(Writer&& write) {
     return text;
 }
 
+// Everything a program writes to standard output.
+inline std::string output_of(const char* program) {
+    std::FILE* p = popen(program, "r");
+    std::string text;
+    char buf[4096];
+    std::size_t got;
+    while (p && (got = std::fread(buf, 1, sizeof buf, p)) > 0)
+        text.append(buf, got);
+    if (p)
+        pclose(p);
+    return text;
+}
+
 // Splits text into lines, each keeping its "\r\n".
 inline std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;

@@ -25,17 +25,6 @@ std::size_t index_of(const std::vector<std::string>& lines, const std::string& t
     return i;
 }
 
-std::string run_binary() {
-    std::FILE* p = popen(DECADE_REPORT_BINARY, "r");
-    std::string text;
-    char buf[4096];
-    std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, p)) > 0)
-        text.append(buf, got);
-    pclose(p);
-    return text;
-}
-
 // Mean, count and ppm value of every setting, positions 1 to 10 by decade
 // 10 ohm to 100 kilohm, as published with the original report.
 const char* const published[10][5] = {
@@ -64,7 +53,7 @@ const char* const published[10][5] = {
 } // namespace
 
 TEST(Published, BinaryWritesSizeLineThenTheReport) {
-    EXPECT_EQ("Size 21640\r\n" + report_of_shipped_table(), run_binary());
+    EXPECT_EQ("Size 21640\r\n" + report_of_shipped_table(), output_of(DECADE_REPORT_BINARY));
 }
 
 TEST(Published, HeadingAndSixteenEchoLinesPrecedeTheTable) {
@@ -100,7 +89,7 @@ TEST(Published, MeasuredAverageHeaderAndFirstRows) {
 TEST(Published, MeansCountsAndPpmOfAllFiftySettings) {
     grid g{};
     fill_nominal(g);
-    capture([&](std::FILE* f) { classify(g, data, f); });
+    capture([&](std::FILE* f) { classify(g, all_readings(), f); });
     compute_ppm(g);
     for (unsigned p = 1; p <= 10; ++p)
         for (unsigned d = 0; d < decade_count; ++d) {
@@ -172,7 +161,7 @@ TEST(Published, WholeReportMatchesTheReference) {
     while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
         reference.append(buf, got);
     std::fclose(f);
-    std::string report = run_binary();
+    std::string report = output_of(DECADE_REPORT_BINARY);
     EXPECT_EQ(93u, lines_of(report).size());
     EXPECT_EQ(reference, report);
 }

@@ -1,0 +1,236 @@
+// Reading a bench log from its text: what a line may hold, the exact float
+// of each reading, and where and why an import stops.
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "analysis/classify.h"
+#include "bench_log.h"
+#include "capture.h"
+#include "readings.h"
+
+namespace {
+
+std::vector<float> readings_of(const std::string& text) {
+    std::vector<float> readings;
+    log_error error;
+    EXPECT_TRUE(read_log(text, readings, error)) << diagnostic("log", error);
+    return readings;
+}
+
+// The single reading of a one-line log.
+float reading_of(const std::string& line) {
+    std::vector<float> readings = readings_of(line);
+    return readings.size() == 1 ? readings[0] : std::nanf("");
+}
+
+std::uint32_t bits(float f) {
+    return std::bit_cast<std::uint32_t>(f);
+}
+
+log_error error_of(const std::string& text) {
+    std::vector<float> readings;
+    log_error error;
+    EXPECT_FALSE(read_log(text, readings, error)) << text;
+    return error;
+}
+
+// "line: what" of the error a log stops with.
+std::string fault_of(const std::string& text) {
+    log_error error = error_of(text);
+    return std::to_string(error.line) + ": " + what(error.fault);
+}
+
+} // namespace
+
+TEST(LogSyntax, PlainDecimalIsTheNearestFloat) {
+    EXPECT_EQ(bits(10.002078f), bits(reading_of("10.002078")));
+}
+
+TEST(LogSyntax, SignAndExponentInEitherCase) {
+    EXPECT_EQ(bits(10.002078f), bits(reading_of("+1.00020780E+01")));
+    EXPECT_EQ(bits(1000.0f), bits(reading_of("1e3")));
+    EXPECT_EQ(bits(-300.5f), bits(reading_of("-3.005e2")));
+    EXPECT_EQ(bits(0.25f), bits(reading_of("25E-2")));
+}
+
+TEST(LogSyntax, NegativeZeroKeepsItsSign) {
+    EXPECT_EQ(bits(-0.0f), bits(reading_of("-0.0")));
+}
+
+TEST(LogSyntax, PointWithoutDigitsOnOneSide) {
+    EXPECT_EQ(bits(10.0f), bits(reading_of("10.")));
+    EXPECT_EQ(bits(0.5f), bits(reading_of(".5")));
+}
+
+TEST(LogSyntax, BlanksTabsAndWindowsLineEnds) {
+    EXPECT_EQ((std::vector<float>{300.79f, 29.95f, 1.0f}),
+              readings_of(" \t300.79 \t\r\n29.95\r\n\t1"));
+}
+
+TEST(LogSyntax, BlankAndCommentLinesAreSkipped) {
+    EXPECT_EQ((std::vector<float>{1.0f, 2.0f}),
+              readings_of("# box 4711, 23 C\n\n   # indented 3.0\n1\n \t \r\n2\n#\n"));
+}
+
+TEST(LogSyntax, DecimalTextGivesTheFloatNotARoundedDouble) {
+    // Halfway between two floats in binary, but just above it in decimal:
+    // a detour through double would round to the even float below.
+    EXPECT_EQ(bits(std::nextafter(1.0f, 2.0f)), bits(reading_of("1.00000005960464477539063")));
+}
+
+TEST(LogSyntax, NineDigitsEitherSideOfAWindowBoundKeepTheirSide) {
+    // The 300 ohm window is open at 300.8: the float below it is accepted,
+    // the float above it is not.
+    float inside = 300.8f, outside = 300.8f;
+    while (static_cast<double>(inside) >= 300.8)
+        inside = std::nextafter(inside, 0.0f);
+    while (static_cast<double>(outside) <= 300.8)
+        outside = std::nextafter(outside, 1000.0f);
+    ASSERT_EQ(bits(inside) + 1, bits(outside));
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9g\n%.9g\n", static_cast<double>(inside),
+                  static_cast<double>(outside));
+    EXPECT_STREQ("300.799988\n300.800018\n", text);
+    std::vector<float> readings = readings_of(text);
+    ASSERT_EQ(2u, readings.size());
+    EXPECT_EQ(bits(inside), bits(readings[0]));
+    EXPECT_EQ(bits(outside), bits(readings[1]));
+    grid g{};
+    fill_nominal(g);
+    capture([&](std::FILE* f) { classify(g, readings, f); });
+    EXPECT_EQ(1u, g.count[3][1]);
+}
+
+TEST(LogFault, DecimalCommaOrCsvRow) {
+    EXPECT_EQ("1: comma (a decimal comma or comma-separated fields)", fault_of("10,002078"));
+    EXPECT_EQ("2: comma (a decimal comma or comma-separated fields)", fault_of("1\n17,10.002078"));
+}
+
+TEST(LogFault, TwoNumbersOnALine) {
+    EXPECT_EQ("1: more than one number", fault_of("10.002 10.003"));
+    EXPECT_EQ("1: more than one number", fault_of("10.002\t.5"));
+}
+
+TEST(LogFault, UnitTimestampOrAnyTrailingText) {
+    EXPECT_EQ("1: text after the number", fault_of("10.002 Ohm"));
+    EXPECT_EQ("1: text after the number", fault_of("10.002Ω"));
+    EXPECT_EQ("1: text after the number", fault_of("2026-12-08 10:15:02 10.002"));
+    EXPECT_EQ("1: text after the number", fault_of("10.002 # first"));
+    EXPECT_EQ("1: text after the number", fault_of("1e"));
+    EXPECT_EQ("1: text after the number", fault_of("0x1p3"));
+}
+
+TEST(LogFault, NotANumberAtAll) {
+    EXPECT_EQ("1: not a number", fault_of("Ohm"));
+    EXPECT_EQ("1: not a number", fault_of("."));
+    EXPECT_EQ("1: not a number", fault_of("+"));
+    EXPECT_EQ("1: not a number", fault_of("e5"));
+    EXPECT_EQ("1: not a number", fault_of("\xef\xbb\xbf"
+                                          "10.002"));
+}
+
+TEST(LogFault, NanAndInfinity) {
+    EXPECT_EQ("1: not a finite number", fault_of("nan"));
+    EXPECT_EQ("1: not a finite number", fault_of("-inf"));
+    EXPECT_EQ("1: not a finite number", fault_of("+Infinity"));
+    EXPECT_EQ("1: not a finite number", fault_of("NaN(1)"));
+}
+
+TEST(LogFault, OutsideTheFloatRange) {
+    EXPECT_EQ("1: outside the range of a float", fault_of("1e39"));
+    EXPECT_EQ("1: outside the range of a float", fault_of("-1e39"));
+    EXPECT_EQ("1: outside the range of a float", fault_of("3.40282357e38"));
+    EXPECT_EQ("1: outside the range of a float", fault_of("1e-50"));
+    EXPECT_EQ(bits(3.40282347e38f), bits(reading_of("3.40282347e38")));
+    EXPECT_EQ(bits(1e-45f), bits(reading_of("1e-45")));
+}
+
+TEST(LogFault, NulAndOtherControlBytes) {
+    EXPECT_EQ("1: control character", fault_of(std::string("10.0\0", 5)));
+    EXPECT_EQ("1: control character", fault_of("\x1b[0m10.0"));
+    EXPECT_EQ("1: control character", fault_of("10.0\x7f"));
+    EXPECT_EQ("2: control character", fault_of("# fine\n# not \x01 fine"));
+    EXPECT_EQ("1: control character", fault_of("1\r2\n"));
+}
+
+TEST(LogFault, LineTooLongToBeAReading) {
+    EXPECT_EQ("1: line too long to be a reading", fault_of(std::string(257, '1')));
+    EXPECT_EQ("1: line too long to be a reading", fault_of("# " + std::string(300, 'x')));
+    EXPECT_EQ(1u, readings_of(std::string(255, ' ') + "1\r\n").size());
+}
+
+TEST(LogFault, LineNumbersCountEveryLine) {
+    EXPECT_EQ("5: text after the number", fault_of("# head\r\n\r\n1\r\n  \r\n2 V\r\n3\r\n"));
+    EXPECT_EQ("3: not a number", fault_of("1\n2\nthree"));
+}
+
+TEST(LogFault, EmptyLogAndLogOfCommentsHaveNoReadings) {
+    EXPECT_EQ("0: no readings", fault_of(""));
+    EXPECT_EQ("0: no readings", fault_of("# only a header\n\n"));
+}
+
+TEST(LogFault, OneReadingMoreThanTheMaximum) {
+    std::string text;
+    text.reserve(2 * max_readings + 8);
+    for (std::size_t i = 0; i < max_readings; ++i)
+        text += "1\n";
+    std::vector<float> readings;
+    log_error error;
+    EXPECT_TRUE(read_log(text, readings, error));
+    EXPECT_EQ(max_readings, readings.size());
+    text += "# still fine\n2\n";
+    readings.clear();
+    EXPECT_FALSE(read_log(text, readings, error));
+    EXPECT_EQ(max_readings + 2, error.line);
+    EXPECT_EQ(log_fault::too_many_readings, error.fault);
+}
+
+TEST(Diagnostic, FileLineWhatTextThenWhatALineMayHold) {
+    EXPECT_EQ("box.txt:3: text after the number: 10.002 Ohm\n"
+              "box.txt:3: note: a line holds one reading in ohms, a decimal number such as "
+              "10.002078 or +1.0002078E+01, or is blank, or starts with #\n",
+              diagnostic("box.txt", error_of("1\n2\n  10.002 Ohm \r\n")));
+}
+
+TEST(Diagnostic, LongLineIsShortenedAndControlBytesEscaped) {
+    EXPECT_EQ("0123456789012345678901234567890123456...",
+              error_of("0123456789012345678901234567890123456789 V").text);
+    EXPECT_EQ("10.0\\x00\\x1b", error_of(std::string("10.0\0\x1b", 6)).text);
+    // Never cut inside a character: "Ω" is two bytes, and byte 38 is its second.
+    EXPECT_EQ(std::string(36, '1') + "...", error_of(std::string(36, '1') + "ΩΩΩ").text);
+}
+
+TEST(Diagnostic, WholeLogFaultsGiveTheFileAndTheLimits) {
+    EXPECT_EQ("empty.txt: no readings\nempty.txt: note: a log holds 1 to 10000000 readings\n",
+              diagnostic("empty.txt", error_of("\n")));
+}
+
+TEST(ShippedLog, ReadsAsTheCompiledInTableBitForBit) {
+    std::string text;
+    std::FILE* f = std::fopen(DECADE_SHIPPED_LOG, "rb");
+    ASSERT_NE(nullptr, f);
+    char buf[4096];
+    std::size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, got);
+    std::fclose(f);
+    std::vector<float> readings = readings_of(text);
+    ASSERT_EQ(5410u, readings.size());
+    ASSERT_EQ(readings.size(), all_readings().size());
+    for (std::size_t i = 0; i < readings.size(); ++i)
+        ASSERT_EQ(bits(all_readings()[i]), bits(readings[i])) << "reading " << i;
+}
+
+TEST(ShippedLog, ReadingTextIsShortestAndExact) {
+    EXPECT_EQ("10.002078", reading_text(10.002078f));
+    EXPECT_EQ("1000059.25", reading_text(1000059.25f));
+    EXPECT_EQ("-0", reading_text(-0.0f));
+    for (float f : all_readings())
+        ASSERT_EQ(bits(f), bits(reading_of(reading_text(f)))) << reading_text(f);
+}

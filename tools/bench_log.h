@@ -1,0 +1,50 @@
+// The text form of a bench log, as a meter or a logging script writes it:
+// one reading in ohms per line.  Blank lines and lines whose first
+// non-blank character is '#' are skipped; anything else stops the import.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The size line of the report prints the table's bytes with %d, and a table
+// of this many readings still compiles in well under a minute.
+inline constexpr std::size_t max_readings = 10'000'000;
+// No reading needs more; a longer line is not a reading (comments included).
+inline constexpr std::size_t max_line_length = 256;
+
+// What stops an import.  The first group concerns one line, the last two
+// the whole log.
+enum class log_fault {
+    too_long,
+    control_character,
+    not_a_number,
+    not_finite,
+    comma,
+    two_numbers,
+    text_after_number,
+    out_of_range,
+    too_many_readings,
+    no_readings,
+};
+
+struct log_error {
+    log_fault fault = log_fault::no_readings;
+    std::size_t line = 0; // 1-based; 0 when the error concerns the whole log
+    std::string text;     // the offending line, trimmed, shortened and printable
+};
+
+// What is wrong, in words.
+const char* what(log_fault fault);
+
+// Reads every reading of `text` into `readings` (each the float nearest to
+// its decimal text).  Stops at the first line that is neither a reading,
+// blank, nor a comment, and says where in `error`.
+bool read_log(std::string_view text, std::vector<float>& readings, log_error& error);
+
+// "FILE:LINE: what: text", and a note on what a line may hold.
+std::string diagnostic(std::string_view file, const log_error& error);
+
+// The shortest text that reads back as exactly `reading`.
+std::string reading_text(float reading);
