@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Import, build and run time of decade-report for a large log of N random
+# readings spread over all 50 settings.
+# Usage: bench/large_log.sh N [BUILD_DIR]   (default: build-large-N)
+set -euo pipefail
+n=${1:?usage: bench/large_log.sh N [BUILD_DIR]}
+build=${2:-build-large-$n}
+source=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$build"
+log=$(cd "$build" && pwd)/log.txt
+
+awk -v n="$n" 'BEGIN {
+    srand(2026)
+    print "# " n " random readings within 100 ppm of a nominal value"
+    for (i = 0; i < n; i++) {
+        nominal = (1 + int(rand() * 10)) * 10 ^ (1 + int(rand() * 5))
+        printf "%.9g\n", nominal * (1 + (rand() - 0.5) * 2e-4)
+    }
+}' >"$log"
+echo "log: $n readings, $(du -h "$log" | cut -f1)"
+
+cmake -S "$source" -B "$build" -DDECADE_LOG="$log" -DDECADE_TESTS=OFF -DDECADE_BENCH=OFF >/dev/null
+TIMEFORMAT="import and build: %R s"
+time cmake --build "$build" --target decade-report -j >/dev/null
+
+# Editing the log imports it again; only its table and the link follow.
+touch "$log"
+TIMEFORMAT="rebuild after editing the log: %R s"
+time cmake --build "$build" --target decade-report -j >/dev/null
+TIMEFORMAT="import_log alone: %R s"
+time "$build/import_log" "$log" "$build/import.cpp"
+rm "$build/import.cpp"
+
+for run in 1 2 3; do
+    TIMEFORMAT="run $run: %R s"
+    time "$build/decade-report" >/dev/null
+done
