@@ -17,7 +17,7 @@ namespace {
 // every LF ends one, and text after the last LF is one more.
 struct line_census {
     std::size_t lines = 0;
-    std::size_t reading_lines = 0; // neither blank nor comment
+    std::size_t reading_lines = 0;            // neither blank nor comment
     std::vector<std::size_t> readings_before; // reading lines before line i+1
 };
 
