@@ -38,12 +38,19 @@ void BM_ClassifyBlockSearch(benchmark::State& state) {
 }
 BENCHMARK(BM_ClassifyBlockSearch);
 
-void BM_ClassifyBlockSearchBaseline(benchmark::State& state) {
-    classify_shipped(state, [](grid& g, std::span<const float> r, std::FILE* f) {
-        classify(g, r, f, vector_unit::baseline);
+// Each instruction set's search: 0 plain, 1 SSE2, 2 AVX2, 3 NEON.
+void BM_ClassifyBlockSearchWith(benchmark::State& state) {
+    const vector_unit unit = vector_units[state.range(0)];
+    if (!available(unit)) {
+        state.SkipWithError("not on this processor");
+        return;
+    }
+    state.SetLabel(name_of(unit));
+    classify_shipped(state, [unit](grid& g, std::span<const float> r, std::FILE* f) {
+        classify(g, r, f, unit);
     });
 }
-BENCHMARK(BM_ClassifyBlockSearchBaseline);
+BENCHMARK(BM_ClassifyBlockSearchWith)->DenseRange(0, 3);
 
 // The range-for over `state` drives the benchmark; it cannot be const.
 // cppcheck-suppress constParameterCallback

@@ -2,31 +2,24 @@
 #pragma once
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+// Through a temporary file in binary mode, so that the bytes are exactly
+// those written on every platform.
 template <class Writer> std::string capture(Writer&& write) {
-    char* buffer = nullptr;
-    std::size_t length = 0;
-    std::FILE* f = open_memstream(&buffer, &length);
+    std::FILE* f = std::tmpfile();
+    if (!f)
+        return "(no temporary file)";
     write(f);
-    std::fclose(f);
-    std::string text(buffer, length);
-    std::free(buffer);
-    return text;
-}
-
-// Everything a program writes to standard output.
-inline std::string output_of(const char* program) {
-    std::FILE* p = popen(program, "r");
+    std::fflush(f);
+    std::rewind(f);
     std::string text;
     char buf[4096];
     std::size_t got;
-    while (p && (got = std::fread(buf, 1, sizeof buf, p)) > 0)
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
         text.append(buf, got);
-    if (p)
-        pclose(p);
+    std::fclose(f);
     return text;
 }
 

@@ -32,13 +32,13 @@ template <class Classify> outcome run(const std::vector<float>& readings, Classi
 void expect_same_as_plain(const std::vector<float>& readings) {
     const outcome plain = run(
         readings, [](grid& g, std::span<const float> r, std::FILE* f) { classify_plain(g, r, f); });
-    for (vector_unit unit : {vector_unit::baseline, vector_unit::avx2}) {
+    for (vector_unit unit : vector_units) {
         if (!available(unit))
             continue;
         const outcome fast = run(readings, [unit](grid& g, std::span<const float> r, std::FILE* f) {
             classify(g, r, f, unit);
         });
-        const char* name = unit == vector_unit::avx2 ? "avx2" : "baseline";
+        const char* name = name_of(unit);
         for (unsigned p = 0; p < positions; ++p)
             for (unsigned d = 0; d < decade_count; ++d) {
                 EXPECT_EQ(std::bit_cast<std::uint64_t>(plain.g.mean[p][d]),

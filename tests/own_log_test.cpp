@@ -7,6 +7,7 @@
 
 #include "capture.h"
 #include "parse.h"
+#include "process.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ std::string program_output() {
 
 TEST(OwnLog, ReportIsParseOfTheSameReadingsInMemory) {
     const std::string in_memory = capture([](std::FILE* f) { parse(f, own_log); });
-    EXPECT_EQ("Size 56\r\n" + in_memory, program_output());
+    EXPECT_EQ(as_written("Size 56\r\n" + in_memory), program_output());
 }
 
 TEST(OwnLog, ThirtyOhmAveragesThreeReadingsWithoutTheNominalOne) {

@@ -8,8 +8,7 @@
 #include <iterator>
 #include <limits>
 
-#include <immintrin.h>
-
+#include "analysis/search.h"
 #include "readings.h"
 
 void fill_nominal(grid& g) {
@@ -92,86 +91,6 @@ float_window float_window_of(const grid& g, unsigned p, unsigned d) {
     return f;
 }
 
-// ---- Block search -----------------------------------------------------------
-//
-// Which readings of a block lie in the window?  The unsigned test
-// (bits - first) < width is made as a signed comparison of the biased
-// pattern bits + 2^31 - first with INT32_MIN + width, as vector units
-// compare signed integers.  A search runs from block to block until one has
-// a hit, and returns that block with a mask of its hits, bit k for reading
-// k.  The hits are taken in increasing k, so sums, counts and echo lines
-// come out in table order, as from the plain loop.
-
-constexpr std::size_t block = 64;
-
-struct bias {
-    std::uint32_t shift; // 2^31 - first
-    std::int32_t limit;  // INT32_MIN + width
-};
-
-struct found {
-    std::size_t block; // the number of blocks searched when none had a hit
-    std::uint64_t hits;
-};
-
-using block_search = found (*)(const float* readings, std::size_t from, std::size_t blocks, bias b);
-
-// SSE2 has no signed minimum, so the compare results of a block are or-ed
-// together first, and the mask is made only for a block with a hit.
-found search_baseline(const float* readings, std::size_t from, std::size_t blocks, bias b) {
-    const __m128i shift = _mm_set1_epi32(static_cast<std::int32_t>(b.shift));
-    const __m128i limit = _mm_set1_epi32(b.limit);
-    auto hits = [&](const float* r) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r));
-        return _mm_cmpgt_epi32(limit, _mm_add_epi32(x, shift));
-    };
-    for (std::size_t at = from; at < blocks; ++at) {
-        const float* r = readings + at * block;
-        __m128i any = _mm_setzero_si128();
-#pragma GCC unroll 16
-        for (std::size_t k = 0; k < block; k += 4)
-            any = _mm_or_si128(any, hits(r + k));
-        if (_mm_movemask_epi8(any) == 0)
-            continue;
-        std::uint64_t mask = 0;
-#pragma GCC unroll 16
-        for (std::size_t k = 0; k < block; k += 4)
-            mask |= static_cast<std::uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(hits(r + k)))) << k;
-        return {at, mask};
-    }
-    return {blocks, 0};
-}
-
-// Two vector instructions per eight readings while nothing is found: the
-// least biased pattern of a block is below the limit exactly when some
-// reading of the block is in the window.
-__attribute__((target("avx2"))) found search_avx2(const float* readings, std::size_t from,
-                                                  std::size_t blocks, bias b) {
-    const __m256i shift = _mm256_set1_epi32(static_cast<std::int32_t>(b.shift));
-    const __m256i limit = _mm256_set1_epi32(b.limit);
-    for (std::size_t at = from; at < blocks; ++at) {
-        const float* r = readings + at * block;
-        __m256i least = _mm256_set1_epi32(std::numeric_limits<std::int32_t>::max());
-#pragma GCC unroll 8
-        for (std::size_t k = 0; k < block; k += 8) {
-            __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + k));
-            least = _mm256_min_epi32(least, _mm256_add_epi32(x, shift));
-        }
-        __m256i any = _mm256_cmpgt_epi32(limit, least);
-        if (_mm256_testz_si256(any, any))
-            continue;
-        std::uint64_t mask = 0;
-#pragma GCC unroll 8
-        for (std::size_t k = 0; k < block; k += 8) {
-            __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + k));
-            __m256i hit = _mm256_cmpgt_epi32(limit, _mm256_add_epi32(x, shift));
-            mask |= static_cast<std::uint64_t>(_mm256_movemask_ps(_mm256_castsi256_ps(hit))) << k;
-        }
-        return {at, mask};
-    }
-    return {blocks, 0};
-}
-
 // Searches `count` readings block by block and takes each hit in order.
 template <class Take>
 [[gnu::always_inline]] inline void take_hits(const float* readings, std::size_t count, bias b,
@@ -220,20 +139,64 @@ void scan_setting(grid& g, unsigned p, unsigned d, std::span<const float> readin
 
 } // namespace
 
+namespace {
+
+// The searches this target has, plainest first.
+struct unit_search {
+    vector_unit unit;
+    block_search search;
+};
+constexpr unit_search searches[] = {
+    {vector_unit::plain, search_plain},
+#if DECADE_X86_64
+    {vector_unit::sse2, search_sse2},
+    {vector_unit::avx2, search_avx2},
+#endif
+#if DECADE_AARCH64
+    {vector_unit::neon, search_neon},
+#endif
+};
+
+const unit_search* entry_of(vector_unit unit) {
+    for (const unit_search& s : searches)
+        if (s.unit == unit)
+            return &s;
+    return nullptr;
+}
+
+} // namespace
+
 bool available(vector_unit unit) {
-    return unit == vector_unit::baseline || __builtin_cpu_supports("avx2");
+#if DECADE_X86_64
+    if (unit == vector_unit::avx2 && !cpu_has_avx2())
+        return false;
+#endif
+    return entry_of(unit) != nullptr;
+}
+
+const char* name_of(vector_unit unit) {
+    constexpr const char* names[] = {"plain", "sse2", "avx2", "neon"};
+    return names[static_cast<unsigned>(unit)];
+}
+
+vector_unit best_unit() {
+    vector_unit best = vector_unit::plain;
+    for (const unit_search& s : searches)
+        if (available(s.unit))
+            best = s.unit;
+    return best;
 }
 
 void classify(grid& g, std::span<const float> readings, std::FILE* echo, vector_unit unit) {
-    const block_search search = unit == vector_unit::avx2 ? search_avx2 : search_baseline;
+    const unit_search* s = available(unit) ? entry_of(unit) : entry_of(vector_unit::plain);
     for (unsigned d = 0; d < decade_count; ++d)
         for (unsigned p = 1; p < positions; ++p)
-            scan_setting(g, p, d, readings, echo, search);
+            scan_setting(g, p, d, readings, echo, s->search);
 }
 
 void classify(grid& g, std::span<const float> readings, std::FILE* echo) {
-    classify(g, readings, echo,
-             available(vector_unit::avx2) ? vector_unit::avx2 : vector_unit::baseline);
+    static const vector_unit best = best_unit();
+    classify(g, readings, echo, best);
 }
 
 void classify_plain(grid& g, std::span<const float> readings, std::FILE* echo) {

@@ -23,10 +23,16 @@ window window_of(const grid& g, unsigned p, unsigned d);
 // gets a not-a-number mean.
 void classify(grid& g, std::span<const float> readings, std::FILE* echo);
 
-// The vector unit classify() uses for its block pre-test; the results are
-// the same with either.
-enum class vector_unit { baseline, avx2 };
+// The instruction set classify() searches the readings with; the results
+// are the same, bit for bit, with each.  plain is the portable one that
+// every target has; sse2 and avx2 exist on x86-64 (avx2 where the processor
+// has it), neon on aarch64.
+enum class vector_unit { plain, sse2, avx2, neon };
+inline constexpr vector_unit vector_units[] = {vector_unit::plain, vector_unit::sse2,
+                                               vector_unit::avx2, vector_unit::neon};
 bool available(vector_unit unit);
+const char* name_of(vector_unit unit);
+vector_unit best_unit(); // the one classify() takes by default
 void classify(grid& g, std::span<const float> readings, std::FILE* echo, vector_unit unit);
 
 // The same classification as a plain triple loop on doubles: the reference
