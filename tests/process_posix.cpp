@@ -110,7 +110,8 @@ outcome run(const char* program, sink where, const run_options& options) {
 
     std::vector<std::string> argv_text;
 #ifdef DECADE_EMULATOR
-    argv_text.push_back(DECADE_EMULATOR);
+    for (const char* word : {DECADE_EMULATOR})
+        argv_text.emplace_back(word);
 #endif
     argv_text.push_back(program);
     argv_text.insert(argv_text.end(), options.args.begin(), options.args.end());
