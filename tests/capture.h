@@ -7,6 +7,15 @@
 
 // Through a temporary file in binary mode, so that the bytes are exactly
 // those written on every platform.
+inline std::string rest_of(std::FILE* f) {
+    std::string text;
+    char buf[4096];
+    std::size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, got);
+    return text;
+}
+
 template <class Writer> std::string capture(Writer&& write) {
     std::FILE* f = std::tmpfile();
     if (!f)
@@ -14,11 +23,17 @@ template <class Writer> std::string capture(Writer&& write) {
     write(f);
     std::fflush(f);
     std::rewind(f);
-    std::string text;
-    char buf[4096];
-    std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, got);
+    std::string text = rest_of(f);
+    std::fclose(f);
+    return text;
+}
+
+// The bytes of a file; empty when it cannot be read.
+inline std::string file_text(const char* path) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f)
+        return "";
+    std::string text = rest_of(f);
     std::fclose(f);
     return text;
 }

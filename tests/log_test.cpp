@@ -212,14 +212,7 @@ TEST(Diagnostic, WholeLogFaultsGiveTheFileAndTheLimits) {
 }
 
 TEST(ShippedLog, ReadsAsTheCompiledInTableBitForBit) {
-    std::string text;
-    std::FILE* f = std::fopen(DECADE_SHIPPED_LOG, "rb");
-    ASSERT_NE(nullptr, f);
-    char buf[4096];
-    std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, got);
-    std::fclose(f);
+    const std::string text = file_text(DECADE_SHIPPED_LOG);
     std::vector<float> readings = readings_of(text);
     ASSERT_EQ(5410u, readings.size());
     ASSERT_EQ(readings.size(), all_readings().size());

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "capture.h"
 #include "process.h"
 
 namespace {
@@ -17,15 +18,7 @@ outcome run_report(sink where, const run_options& options = {}) {
 }
 
 std::string reference_report() {
-    std::string text;
-    std::FILE* f = std::fopen(DECADE_REFERENCE_REPORT, "rb");
-    char buf[4096];
-    std::size_t got;
-    while (f && (got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, got);
-    if (f)
-        std::fclose(f);
-    return as_written(text); // the size line included
+    return as_written(file_text(DECADE_REFERENCE_REPORT)); // the size line included
 }
 
 const std::string write_error = "decade-report: write error: ";

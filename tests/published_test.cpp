@@ -155,14 +155,8 @@ TEST(Published, TextileRowZeroIsInvalidInBothTables) {
 // The reference was checked line by line against the published figures and
 // against an independent re-implementation before it was committed.
 TEST(Published, WholeReportMatchesTheReference) {
-    std::FILE* f = std::fopen(DECADE_REFERENCE_REPORT, "rb");
-    ASSERT_NE(nullptr, f);
-    std::string reference;
-    char buf[4096];
-    std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        reference.append(buf, got);
-    std::fclose(f);
+    const std::string reference = file_text(DECADE_REFERENCE_REPORT);
+    ASSERT_FALSE(reference.empty());
     std::string report = output_of(DECADE_REPORT_BINARY);
     EXPECT_EQ(93u, lines_of(report).size());
     EXPECT_EQ(as_written(reference), report);
