@@ -24,6 +24,7 @@ std::string drain(int fd) {
 
 std::vector<char*> pointers(std::vector<std::string>& texts) {
     std::vector<char*> p;
+    p.reserve(texts.size() + 1);
     for (std::string& t : texts)
         p.push_back(t.data());
     p.push_back(nullptr);
