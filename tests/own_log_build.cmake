@@ -1,9 +1,12 @@
 # Builds decade-report from a log of its own, as a user would with
-# -DDECADE_LOG, in a build tree of its own:
-#   1. the log builds;
+# -DDECADE_LOG, in a build tree of its own.  The log holds a reading at
+# nominal on line 6, which the audit warns about.
+#   1. the log builds, with a warning at line 6;
 #   2. the log with a line of text added must stop the build with file and
 #      line, and leave no program: not even the one the good log built;
-#   3. the same log mended must build again, each edit picked up by the
+#   3. the mended log must stop the build with -DDECADE_LOG_STRICT=ON, as an
+#      error at line 6, and leave no program;
+#   4. without the option it must build again, each edit picked up by the
 #      dependency.
 # own_log_test then compares the program's report with parse() in memory.
 #
@@ -18,14 +21,17 @@ file(WRITE ${log} "${good}")
 string(REGEX MATCHALL "\n" line_ends "${good}")
 list(LENGTH line_ends bad_line)
 math(EXPR bad_line "${bad_line} + 1")
+set(audited "${log}:6: %s: 1 reading of exactly 30 Ω, line 6")
 
-execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY}/build -DDECADE_LOG=${log}
-                        -DDECADE_TESTS=OFF -DDECADE_BENCH=OFF ${OPTIONS}
-                RESULT_VARIABLE failed OUTPUT_QUIET)
-if(failed)
-  message(FATAL_ERROR "configuring with -DDECADE_LOG failed")
-endif()
+function(configure)
+  execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY}/build ${ARGN}
+                  RESULT_VARIABLE failed OUTPUT_QUIET)
+  if(failed)
+    message(FATAL_ERROR "configuring with ${ARGN} failed")
+  endif()
+endfunction()
 
+# Sets failed, out (both streams) and built (the program, if any).
 function(build_program)
   execute_process(COMMAND ${CMAKE_COMMAND} --build ${BINARY}/build --target decade-report
                   RESULT_VARIABLE failed OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -35,26 +41,43 @@ function(build_program)
   set(built "${built}" PARENT_SCOPE)
 endfunction()
 
+function(expect_said text)
+  string(FIND "${out}" "${text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the build did not say \"${text}\":\n${out}")
+  endif()
+endfunction()
+
+function(expect_stopped why)
+  if(NOT failed)
+    message(FATAL_ERROR "${why} built")
+  endif()
+  if(built)
+    message(FATAL_ERROR "a program was left from a log that failed: ${built}")
+  endif()
+endfunction()
+
+configure(-DDECADE_LOG=${log} -DDECADE_TESTS=OFF -DDECADE_BENCH=OFF ${OPTIONS})
 build_program()
 if(failed OR NOT built)
   message(FATAL_ERROR "the log did not build:\n${out}")
 endif()
+string(REPLACE "%s" "warning" expected "${audited}")
+expect_said("${expected}")
 
 file(WRITE ${log} "${good}10.002 Ohm\n")
 build_program()
-set(expected "${log}:${bad_line}: text after the number: 10.002 Ohm")
-if(NOT failed)
-  message(FATAL_ERROR "a log with a fault on line ${bad_line} built")
-endif()
-string(FIND "${out}" "${expected}" at)
-if(at EQUAL -1)
-  message(FATAL_ERROR "the build did not say \"${expected}\":\n${out}")
-endif()
-if(built)
-  message(FATAL_ERROR "a program was built from a log that failed: ${built}")
-endif()
+expect_stopped("a log with a fault on line ${bad_line}")
+expect_said("${log}:${bad_line}: text after the number: 10.002 Ohm")
 
 file(WRITE ${log} "${good}")
+configure(-DDECADE_LOG_STRICT=ON)
+build_program()
+expect_stopped("with -DDECADE_LOG_STRICT=ON, a log with audit warnings")
+string(REPLACE "%s" "error" expected "${audited}")
+expect_said("${expected}")
+
+configure(-DDECADE_LOG_STRICT=OFF)
 build_program()
 if(failed OR NOT built)
   message(FATAL_ERROR "the mended log did not build:\n${out}")

@@ -157,6 +157,11 @@ const char* what(log_fault fault) {
 }
 
 bool read_log(std::string_view text, std::vector<float>& readings, log_error& error) {
+    return read_log(text, readings, error, {});
+}
+
+bool read_log(std::string_view text, std::vector<float>& readings, log_error& error,
+              const reading_sink& each) {
     for (std::size_t line_number = 1; !text.empty(); ++line_number) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -170,8 +175,11 @@ bool read_log(std::string_view text, std::vector<float>& readings, log_error& er
             error = {*content.fault, line_number, shown(trimmed(line))};
             return false;
         }
-        if (content.reading)
+        if (content.reading) {
             readings.push_back(*content.reading);
+            if (each)
+                each(*content.reading, line_number);
+        }
     }
     if (readings.empty()) {
         error = {log_fault::no_readings, 0, ""};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,12 @@ const char* what(log_fault fault);
 // its decimal text).  Stops at the first line that is neither a reading,
 // blank, nor a comment, and says where in `error`.
 bool read_log(std::string_view text, std::vector<float>& readings, log_error& error);
+
+// The same, and hands each reading to `each` as it is read, with its 1-based
+// line in the text (blank and comment lines count as lines).
+using reading_sink = std::function<void(float reading, std::size_t line)>;
+bool read_log(std::string_view text, std::vector<float>& readings, log_error& error,
+              const reading_sink& each);
 
 // "FILE:LINE: what: text", and a note on what a line may hold.
 std::string diagnostic(std::string_view file, const log_error& error);

@@ -1,8 +1,11 @@
 // import_log: compiles a bench log into decade-report.  It reads the text
 // log strictly (see bench_log.h) and writes a C++ source that defines the
 // reading table; a log with any fault stops the build and leaves no table.
+// The log is then audited against the acceptance windows (log_audit.h): the
+// warnings go to standard error, and with --strict any warning is an error
+// that leaves no table either.
 //
-//   import_log LOG OUT.cpp
+//   import_log [--strict] LOG OUT.cpp
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "bench_log.h"
+#include "log_audit.h"
 
 namespace {
 
@@ -70,12 +74,13 @@ bool write_file(const std::string& text, const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: import_log LOG OUT.cpp\n");
+    const bool strict = argc == 4 && std::strcmp(argv[1], "--strict") == 0;
+    if (argc != 3 && !strict) {
+        std::fprintf(stderr, "usage: import_log [--strict] LOG OUT.cpp\n");
         return 2;
     }
-    const char* log = argv[1];
-    const std::string out = argv[2];
+    const char* log = argv[argc - 2];
+    const std::string out = argv[argc - 1];
     std::remove(out.c_str()); // nothing is built from a log that failed
     std::string text;
     if (!read_file(log, text)) {
@@ -84,8 +89,17 @@ int main(int argc, char** argv) {
     }
     std::vector<float> readings;
     log_error error;
-    if (!read_log(text, readings, error)) {
+    log_audit audit;
+    if (!read_log(text, readings, error,
+                  [&audit](float reading, std::size_t line) { audit.add(reading, line); })) {
         std::fputs(diagnostic(log, error).c_str(), stderr);
+        return 1;
+    }
+    if (audit.finish(log, stderr, strict) > 0 && strict) {
+        std::fprintf(
+            stderr,
+            "%s: note: the log is audited strictly (DECADE_LOG_STRICT): nothing is built from it\n",
+            log);
         return 1;
     }
     if (!write_file(source_text(readings), out)) {

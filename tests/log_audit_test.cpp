@@ -1,0 +1,158 @@
+// The audit of a bench log: what the report leaves out, lacks or mixes,
+// said at the right lines.  Most logs here are the shipped one with a few
+// lines changed; its runs start after their comment lines (the 300 ohm run
+// on lines 5188-5203, 700 ohm on 5256-5271, 50 ohm on 5375-5390, ...).
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bench_log.h"
+#include "capture.h"
+#include "log_audit.h"
+
+namespace {
+
+struct audit_result {
+    std::size_t warnings = 0;
+    std::string text;
+};
+
+audit_result audit(const std::string& log) {
+    std::vector<float> readings;
+    log_error error;
+    log_audit a;
+    EXPECT_TRUE(read_log(log, readings, error, [&a](float reading, std::size_t line) {
+        a.add(reading, line);
+    })) << diagnostic("log", error);
+    audit_result result;
+    result.text = capture([&](std::FILE* f) { result.warnings = a.finish("log", f); });
+    return result;
+}
+
+std::string audit_text(const std::string& log) {
+    return audit(log).text;
+}
+
+// The shipped log with its lines first to last (1-based; none when last <
+// first) replaced by `lines`.
+std::string shipped_with(std::size_t first, std::size_t last,
+                         const std::vector<std::string>& lines) {
+    const std::string text = file_text(DECADE_SHIPPED_LOG);
+    std::string out;
+    std::size_t line = 1, at = 0;
+    auto insert = [&] {
+        for (const std::string& l : lines)
+            out += l + "\n";
+    };
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at) + 1;
+        if (line == first)
+            insert();
+        if (line < first || line > last)
+            out += text.substr(at, end - at);
+        at = end;
+        ++line;
+    }
+    if (line == first)
+        insert();
+    return out;
+}
+
+} // namespace
+
+TEST(LogAudit, ShippedLogOnlySummarises) {
+    // Its runs at 100 ohm, 1, 10 and 100 kohm each feed two settings.
+    EXPECT_EQ("log: 5410 readings, all in the report; 50 of 50 settings measured\n",
+              audit_text(file_text(DECADE_SHIPPED_LOG)));
+}
+
+TEST(LogAudit, ReadingsInNoWindowAreOneStretchAcrossCommentAndBlankLines) {
+    EXPECT_EQ("log:5260: warning: 2 readings in no acceptance window, lines 5260-5263, from "
+              "707.25 to 707.5 Ω; the report leaves them out\n"
+              "log:5260: note: nearest is the 700 Ω setting (position 7, decade 1E2), whose window "
+              "is ±0.8 Ω; their mean, 707.375 Ω, is +1.05 % off it\n"
+              "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n",
+              audit_text(shipped_with(5260, 5261, {"707.5", "# leads checked", "", "707.25"})));
+}
+
+TEST(LogAudit, ReadingAtNominalIsToldApartFromTheNextOneOffWindow) {
+    EXPECT_EQ("log:4899: warning: 1 reading of exactly 40000 Ω, line 4899, the nominal value of "
+              "the 40000 Ω setting (position 4, decade 1E4); a reading equal to nominal is never "
+              "counted, so the report leaves it out\n"
+              "log:4899: note: log each reading with all the digits the meter gives\n"
+              "log:4900: warning: 1 reading in no acceptance window, line 4900, 40100 Ω; the "
+              "report leaves it out\n"
+              "log:4900: note: nearest is the 40000 Ω setting (position 4, decade 1E4), whose "
+              "window is ±80 Ω; 40100 Ω is +2500 ppm off it\n"
+              "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n",
+              audit_text(shipped_with(4899, 4900, {"40000", "40100"})));
+}
+
+TEST(LogAudit, ZeroNegativeAndHugeReadings) {
+    std::string log = shipped_with(5324, 5325, {"-0.0", "-20"});
+    log = log.substr(0, log.rfind("89.992294\n")) + "3e38\n";
+    EXPECT_EQ("log:5324: warning: 2 readings of zero or less, lines 5324-5325, from -20 to -0 Ω; "
+              "no resistance reads so, and the report leaves them out\n"
+              "log:5458: warning: 1 reading in no acceptance window, line 5458, 3e+38 Ω; the "
+              "report leaves it out\n"
+              "log:5458: note: nearest is the 1000000 Ω setting (position 10, decade 1E5), whose "
+              "window is ±800 Ω; 3e+38 Ω is +3e+34 % off it\n"
+              "log: 5407 of 5410 readings in the report; 50 of 50 settings measured\n",
+              audit_text(log));
+}
+
+TEST(LogAudit, SettingWithoutReadingsAndTheReadingsNearestIt) {
+    EXPECT_EQ("log:5375: warning: 2 readings in no acceptance window, lines 5375-5376, from 50.4 "
+              "to 50.5 Ω; the report leaves them out\n"
+              "log:5375: note: nearest is the 50 Ω setting (position 5, decade 1E1), whose window "
+              "is ±0.1 Ω; their mean, 50.450001 Ω, is +9000 ppm off it\n"
+              "log: warning: no readings for the 50 Ω setting (position 5, decade 1E1); the report "
+              "shows Invalid data for it\n"
+              "log:5375: note: lines 5375-5376 come nearest it, +9000 ppm off, outside its window "
+              "of ±0.1 Ω\n"
+              "log: 5394 of 5396 readings in the report; 49 of 50 settings measured\n",
+              audit_text(shipped_with(5375, 5390, {"50.5", "50.4"})));
+}
+
+TEST(LogAudit, SettingFedFromARunAndAStrayReadingInAnotherRun) {
+    // The stray one does not split the 60 kohm run around it.
+    EXPECT_EQ("log:4882: warning: the 30000 Ω setting (position 3, decade 1E4) takes its 17 "
+              "readings from 2 stretches of the log, lines 4882-4897 and 4940; the report "
+              "averages them together\n"
+              "log:4882: note: lines 4882-4897: 16 readings, mean 29999.651 Ω (-11.64 ppm)\n"
+              "log:4940: note: line 4940: 1 reading, mean 30000.5 Ω (16.67 ppm)\n"
+              "log: 5410 readings, all in the report; 50 of 50 settings measured\n",
+              audit_text(shipped_with(4940, 4940, {"30000.5"})));
+}
+
+TEST(LogAudit, AtMostTwentyWarningsThenHowManyMore) {
+    // One reading outside every window and 49 settings without readings.
+    const audit_result result = audit("30.01\n123.4\n");
+    EXPECT_EQ(50u, result.warnings);
+    std::vector<std::string> lines;
+    std::size_t warnings = 0;
+    for (std::size_t at = 0, end; (end = result.text.find('\n', at)) != std::string::npos;
+         at = end + 1) {
+        lines.push_back(result.text.substr(at, end - at));
+        warnings += lines.back().find(": warning: ") != std::string::npos;
+    }
+    EXPECT_EQ(20u, warnings);
+    ASSERT_LE(3u, lines.size());
+    EXPECT_EQ(0u, lines[0].rfind("log:2: warning: 1 reading in no acceptance window", 0));
+    EXPECT_EQ("log: note: 30 more warnings not shown", lines[lines.size() - 2]);
+    EXPECT_EQ("log: 1 of 2 readings in the report; 1 of 50 settings measured", lines.back());
+}
+
+TEST(LogAudit, WindowBoundIsTheReportsOwn) {
+    // The 300 ohm window is open at 300.8: the float below it is taken, the
+    // float above it is not.
+    EXPECT_EQ("log:5203: warning: 1 reading in no acceptance window, line 5203, 300.80002 Ω; the "
+              "report leaves it out\n"
+              "log:5203: note: nearest is the 300 Ω setting (position 3, decade 1E2), whose window "
+              "is ±0.8 Ω; 300.80002 Ω is +2667 ppm off it\n"
+              "log: 5409 of 5410 readings in the report; 50 of 50 settings measured\n",
+              audit_text(shipped_with(5202, 5203, {"300.799988", "300.800018"})));
+}
