@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -41,6 +42,25 @@ void require(bool holds) {
         std::abort();
 }
 
+// The same bytes in pieces, as the importer reads a file, give the same
+// readings or the same error.
+void require_same_in_pieces(std::string_view text, bool whole_read,
+                            const std::vector<float>& whole_readings, const log_error& whole) {
+    const std::size_t piece = text.empty() ? 1 : 1 + static_cast<unsigned char>(text[0]) % 16;
+    std::vector<float> readings;
+    log_reader reader(readings);
+    bool read = true;
+    for (std::size_t at = 0; read && at < text.size(); at += piece)
+        read = reader.feed(text.substr(at, piece));
+    read = read && reader.finish();
+    require(read == whole_read && readings.size() == whole_readings.size());
+    for (std::size_t i = 0; i < readings.size(); ++i)
+        require(std::memcmp(&readings[i], &whole_readings[i], sizeof(float)) == 0);
+    if (!read)
+        require(reader.error().fault == whole.fault && reader.error().line == whole.line &&
+                reader.error().text == whole.text);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
@@ -48,7 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const line_census c = census(text);
     std::vector<float> readings;
     log_error error;
-    if (read_log(text, readings, error)) {
+    const bool read = read_log(text, readings, error);
+    require_same_in_pieces(text, read, readings, error);
+    if (read) {
         require(readings.size() == c.reading_lines && !readings.empty());
         for (float r : readings)
             require(std::isfinite(r));

@@ -191,6 +191,48 @@ TEST(LogFault, OneReadingMoreThanTheMaximum) {
     EXPECT_EQ(log_fault::too_many_readings, error.fault);
 }
 
+// The importer reads a file in pieces; where they are cut changes nothing,
+// and a line is known to be too long before its end comes.
+TEST(LogReader, PiecesOfAnySizeReadAsTheWholeText) {
+    const std::vector<std::string> logs = {
+        "# head\r\n\r\n1.5\r\n \t2e1\n-0.0",
+        std::string(256, ' ') + "\r\n7\r\n",
+        "1\n2\n" + std::string(300, 'x') + "\n3\n",
+        "1\n2 V\r\n3\n",
+        "# nothing\n",
+    };
+    for (const std::string& text : logs) {
+        std::vector<float> whole;
+        std::vector<std::size_t> whole_lines;
+        log_error whole_error;
+        const bool whole_read = read_log(text, whole, whole_error, [&](float, std::size_t line) {
+            whole_lines.push_back(line);
+        });
+        for (std::size_t piece = 1; piece < text.size(); ++piece) {
+            std::vector<float> readings;
+            std::vector<std::size_t> lines;
+            log_reader reader(readings,
+                              [&lines](float, std::size_t line) { lines.push_back(line); });
+            bool read = true;
+            for (std::size_t at = 0; read && at < text.size(); at += piece)
+                read = reader.feed(std::string_view(text).substr(at, piece));
+            read = read && reader.finish();
+            ASSERT_EQ(whole_read, read) << piece << ": " << text;
+            ASSERT_EQ(whole, readings) << piece << ": " << text;
+            ASSERT_EQ(whole_lines, lines);
+            if (!read) {
+                ASSERT_EQ(diagnostic("log", whole_error), diagnostic("log", reader.error()))
+                    << piece;
+            }
+        }
+    }
+    std::vector<float> readings;
+    log_reader reader(readings);
+    EXPECT_TRUE(reader.feed(std::string(max_line_length + 1, '1')));
+    EXPECT_FALSE(reader.feed("1"));
+    EXPECT_EQ(log_fault::too_long, reader.error().fault);
+}
+
 TEST(Diagnostic, FileLineWhatTextThenWhatALineMayHold) {
     EXPECT_EQ("box.txt:3: text after the number: 10.002 Ohm\n"
               "box.txt:3: note: a line holds one reading in ohms, a decimal number such as "

@@ -1,10 +1,12 @@
 #include "bench_log.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 namespace {
 
@@ -156,36 +158,73 @@ const char* what(log_fault fault) {
     return text[static_cast<std::size_t>(fault)];
 }
 
+log_reader::log_reader(std::vector<float>& readings, reading_sink each)
+    : readings_(readings), each_(std::move(each)) {
+    line_.reserve(max_line_length + 2);
+}
+
+bool log_reader::feed(std::string_view bytes) {
+    constexpr std::size_t held = max_line_length + 2;
+    while (!failed_ && !bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        line_.append(bytes.substr(0, std::min(end, held - line_.size())));
+        if (line_.size() == held)
+            return fail(log_fault::too_long, line_);
+        if (end == std::string_view::npos)
+            break;
+        bytes.remove_prefix(end + 1);
+        end_line();
+    }
+    return !failed_;
+}
+
+bool log_reader::finish() {
+    if (!failed_ && !line_.empty())
+        end_line();
+    if (!failed_ && readings_.empty())
+        fail(log_fault::no_readings, "");
+    return !failed_;
+}
+
+bool log_reader::end_line() {
+    std::string_view line = line_;
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    line_content content = read_line(line);
+    if (content.reading && readings_.size() == max_readings)
+        content.fault = log_fault::too_many_readings;
+    if (content.fault)
+        return fail(*content.fault, line);
+    if (content.reading) {
+        readings_.push_back(*content.reading);
+        if (each_)
+            each_(*content.reading, line_number_);
+    }
+    line_.clear();
+    ++line_number_;
+    return true;
+}
+
+bool log_reader::fail(log_fault fault, std::string_view line) {
+    if (fault == log_fault::no_readings)
+        error_ = {fault, 0, ""};
+    else
+        error_ = {fault, line_number_, shown(trimmed(line))};
+    failed_ = true;
+    return false;
+}
+
 bool read_log(std::string_view text, std::vector<float>& readings, log_error& error) {
     return read_log(text, readings, error, {});
 }
 
 bool read_log(std::string_view text, std::vector<float>& readings, log_error& error,
               const reading_sink& each) {
-    for (std::size_t line_number = 1; !text.empty(); ++line_number) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        line_content content = read_line(line);
-        if (content.reading && readings.size() == max_readings)
-            content.fault = log_fault::too_many_readings;
-        if (content.fault) {
-            error = {*content.fault, line_number, shown(trimmed(line))};
-            return false;
-        }
-        if (content.reading) {
-            readings.push_back(*content.reading);
-            if (each)
-                each(*content.reading, line_number);
-        }
-    }
-    if (readings.empty()) {
-        error = {log_fault::no_readings, 0, ""};
-        return false;
-    }
-    return true;
+    log_reader reader(readings, each);
+    const bool read = reader.feed(text) && reader.finish();
+    if (!read)
+        error = reader.error();
+    return read;
 }
 
 std::string diagnostic(std::string_view file, const log_error& error) {

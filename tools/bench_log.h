@@ -39,14 +39,41 @@ struct log_error {
 // What is wrong, in words.
 const char* what(log_fault fault);
 
-// Reads every reading of `text` into `readings` (each the float nearest to
-// its decimal text).  Stops at the first line that is neither a reading,
-// blank, nor a comment, and says where in `error`.
-bool read_log(std::string_view text, std::vector<float>& readings, log_error& error);
-
-// The same, and hands each reading to `each` as it is read, with its 1-based
-// line in the text (blank and comment lines count as lines).
+// Hands each reading to its user as it is read, with its 1-based line in
+// the text (blank and comment lines count as lines).
 using reading_sink = std::function<void(float reading, std::size_t line)>;
+
+// Reads a log as it comes, in pieces of any size, into `readings` (each the
+// float nearest to its decimal text).  It stops at the first line that is
+// neither a reading, blank, nor a comment, and holds no more of the text
+// than one line: a line is known to be too long once it holds
+// max_line_length + 2 bytes (room for a CR), and is shown from those.
+class log_reader {
+  public:
+    explicit log_reader(std::vector<float>& readings, reading_sink each = {});
+    // The next bytes of the log; false from the first fault on, when there
+    // is nothing more to read.
+    bool feed(std::string_view bytes);
+    // The end of the log: false for a fault, in its last line or a log
+    // without readings.
+    bool finish();
+    const log_error& error() const { return error_; }
+
+  private:
+    bool end_line();
+    bool fail(log_fault fault, std::string_view line);
+
+    std::vector<float>& readings_;
+    reading_sink each_;
+    std::string line_;
+    std::size_t line_number_ = 1;
+    bool failed_ = false;
+    log_error error_;
+};
+
+// Reads every reading of `text` as a log_reader does, and says in `error`
+// where and why it stopped.
+bool read_log(std::string_view text, std::vector<float>& readings, log_error& error);
 bool read_log(std::string_view text, std::vector<float>& readings, log_error& error,
               const reading_sink& each);
 

@@ -1,9 +1,9 @@
 // import_log: compiles a bench log into decade-report.  It reads the text
-// log strictly (see bench_log.h) and writes a C++ source that defines the
-// reading table; a log with any fault stops the build and leaves no table.
-// The log is then audited against the acceptance windows (log_audit.h): the
-// warnings go to standard error, and with --strict any warning is an error
-// that leaves no table either.
+// log strictly, line by line up to the first fault (see bench_log.h), so an
+// endless or huge file costs no more memory than its readings, and writes a C++ source that defines
+// the reading table; a log with any fault stops the build and leaves no table. The log is then
+// audited against the acceptance windows (log_audit.h): the warnings go to standard error, and with
+// --strict any warning is an error that leaves no table either.
 //
 //   import_log [--strict] LOG OUT.cpp
 #include <cerrno>
@@ -18,19 +18,15 @@
 
 namespace {
 
-bool read_file(const char* path, std::string& text) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f)
-        return false;
+// Reads the log into `reader` piece by piece, up to its first fault.
+// False when the file cannot be read to its end (errno says why).
+bool read_stream(std::FILE* f, log_reader& reader) {
     char buf[1 << 16];
     std::size_t got;
     while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, got);
-    const bool ok = !std::ferror(f);
-    const int saved = errno;
-    std::fclose(f);
-    errno = saved;
-    return ok;
+        if (!reader.feed({buf, got}))
+            return true;
+    return !std::ferror(f);
 }
 
 // Hexadecimal literals are exact: the compiler has nothing to round.
@@ -82,17 +78,24 @@ int main(int argc, char** argv) {
     const char* log = argv[argc - 2];
     const std::string out = argv[argc - 1];
     std::remove(out.c_str()); // nothing is built from a log that failed
-    std::string text;
-    if (!read_file(log, text)) {
+    std::FILE* f = std::fopen(log, "rb");
+    if (!f) {
         std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(errno));
         return 1;
     }
     std::vector<float> readings;
-    log_error error;
     log_audit audit;
-    if (!read_log(text, readings, error,
-                  [&audit](float reading, std::size_t line) { audit.add(reading, line); })) {
-        std::fputs(diagnostic(log, error).c_str(), stderr);
+    log_reader reader(readings,
+                      [&audit](float reading, std::size_t line) { audit.add(reading, line); });
+    const bool read = read_stream(f, reader);
+    const int saved = errno;
+    std::fclose(f);
+    if (!read) {
+        std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(saved));
+        return 1;
+    }
+    if (!reader.finish()) {
+        std::fputs(diagnostic(log, reader.error()).c_str(), stderr);
         return 1;
     }
     if (audit.finish(log, stderr, strict) > 0 && strict) {
