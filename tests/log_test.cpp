@@ -115,6 +115,8 @@ TEST(LogFault, DecimalCommaOrCsvRow) {
 TEST(LogFault, TwoNumbersOnALine) {
     EXPECT_EQ("1: more than one number", fault_of("10.002 10.003"));
     EXPECT_EQ("1: more than one number", fault_of("10.002\t.5"));
+    EXPECT_EQ("1: more than one number", fault_of("1 2"));
+    EXPECT_EQ("1: more than one number", fault_of("1 ."));
 }
 
 TEST(LogFault, UnitTimestampOrAnyTrailingText) {
@@ -155,6 +157,7 @@ TEST(LogFault, NulAndOtherControlBytes) {
     EXPECT_EQ("1: control character", fault_of(std::string("10.0\0", 5)));
     EXPECT_EQ("1: control character", fault_of("\x1b[0m10.0"));
     EXPECT_EQ("1: control character", fault_of("10.0\x7f"));
+    EXPECT_EQ("1: control character", fault_of("10.0\x1f"));
     EXPECT_EQ("2: control character", fault_of("# fine\n# not \x01 fine"));
     EXPECT_EQ("1: control character", fault_of("1\r2\n"));
 }
@@ -243,6 +246,9 @@ TEST(Diagnostic, FileLineWhatTextThenWhatALineMayHold) {
 TEST(Diagnostic, LongLineIsShortenedAndControlBytesEscaped) {
     EXPECT_EQ("0123456789012345678901234567890123456...",
               error_of("0123456789012345678901234567890123456789 V").text);
+    // 40 bytes are shown whole, 41 are not.
+    EXPECT_EQ(std::string(39, '1') + "V", error_of(std::string(39, '1') + "V").text);
+    EXPECT_EQ(std::string(37, '1') + "...", error_of(std::string(40, '1') + "V").text);
     EXPECT_EQ("10.0\\x00\\x1b", error_of(std::string("10.0\0\x1b", 6)).text);
     // Never cut inside a character: "Ω" is two bytes, and byte 38 is its second.
     EXPECT_EQ(std::string(36, '1') + "...", error_of(std::string(36, '1') + "ΩΩΩ").text);
