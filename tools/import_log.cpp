@@ -13,20 +13,55 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "bench_log.h"
 #include "log_audit.h"
 
 namespace {
 
+// The log is read with read(), which hands over what a pipe holds at the
+// moment instead of waiting to fill the buffer as fread does: a faulty
+// line is told while its writer is still at work.
+#ifdef _WIN32
+int open_log(const char* path) {
+    return _open(path, _O_RDONLY | _O_BINARY);
+}
+long read_some(int fd, char* buf, std::size_t size) {
+    return _read(fd, buf, static_cast<unsigned>(size));
+}
+void close_log(int fd) {
+    _close(fd);
+}
+#else
+int open_log(const char* path) {
+    return open(path, O_RDONLY | O_CLOEXEC);
+}
+long read_some(int fd, char* buf, std::size_t size) {
+    ssize_t got;
+    while ((got = read(fd, buf, size)) < 0 && errno == EINTR) {
+    }
+    return got;
+}
+void close_log(int fd) {
+    close(fd);
+}
+#endif
+
 // Reads the log into `reader` piece by piece, up to its first fault.
 // False when the file cannot be read to its end (errno says why).
-bool read_stream(std::FILE* f, log_reader& reader) {
+bool read_stream(int fd, log_reader& reader) {
     char buf[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        if (!reader.feed({buf, got}))
+    long got;
+    while ((got = read_some(fd, buf, sizeof buf)) > 0)
+        if (!reader.feed({buf, static_cast<std::size_t>(got)}))
             return true;
-    return !std::ferror(f);
+    return got == 0;
 }
 
 // Hexadecimal literals are exact: the compiler has nothing to round.
@@ -78,8 +113,8 @@ int main(int argc, char** argv) {
     const char* log = argv[argc - 2];
     const std::string out = argv[argc - 1];
     std::remove(out.c_str()); // nothing is built from a log that failed
-    std::FILE* f = std::fopen(log, "rb");
-    if (!f) {
+    const int fd = open_log(log);
+    if (fd < 0) {
         std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(errno));
         return 1;
     }
@@ -87,9 +122,9 @@ int main(int argc, char** argv) {
     log_audit audit;
     log_reader reader(readings,
                       [&audit](float reading, std::size_t line) { audit.add(reading, line); });
-    const bool read = read_stream(f, reader);
+    const bool read = read_stream(fd, reader);
     const int saved = errno;
-    std::fclose(f);
+    close_log(fd);
     if (!read) {
         std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(saved));
         return 1;

@@ -1,0 +1,189 @@
+// The importer as a program: what it says and leaves behind when the log,
+// the arguments or the writing of the table fail.
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "capture.h"
+#include "process.h"
+
+#ifndef _WIN32
+#include <chrono>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string usage = "usage: import_log [--strict] LOG OUT.cpp\n";
+const std::string line_note = ": note: a line holds one reading in ohms, a decimal number such as "
+                              "10.002078 or +1.0002078E+01, or is blank, or starts with #\n";
+
+// A folder of its own for each test, removed afterwards.
+struct scratch {
+    fs::path dir;
+    scratch() {
+        const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+        dir = fs::temp_directory_path() / (std::string("import-test-") + test->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    ~scratch() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    std::string file(const std::string& name, const std::string& text) const {
+        std::string path = (dir / name).string();
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (f) {
+            std::fwrite(text.data(), 1, text.size(), f);
+            std::fclose(f);
+        }
+        return path;
+    }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+};
+
+outcome import(const std::vector<std::string>& args, sink where = sink::pipe,
+               std::size_t expected_size = 0) {
+    run_options options;
+    options.args = args;
+    options.expected_size = expected_size;
+    return run(DECADE_IMPORT_BINARY, where, options);
+}
+
+// A table made from a good log, as an earlier build leaves it.
+void import_good(const std::string& out) {
+    ASSERT_EQ(0, import({DECADE_SHIPPED_LOG, out}).exit_code);
+    ASSERT_TRUE(fs::exists(out));
+}
+
+} // namespace
+
+TEST(ImportProcess, WrongNumberOfArgumentsGivesTheUsageAndExitsTwo) {
+    scratch s;
+    const std::string log = s.file("log.txt", "10.002\n");
+    const std::string out = s.path("out.cpp");
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {log},
+                                               {log, out, "extra"},
+                                               {"--strict", log, out, "extra"},
+                                               {log, out, "--strict"}}) {
+        outcome r = import(args);
+        EXPECT_EQ(2, r.exit_code) << args.size();
+        EXPECT_EQ(as_written(usage), r.err);
+        EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+// "7" without a line end is a log of one reading, which the audit places.
+TEST(ImportProcess, OneByteLogIsOneReading) {
+    scratch s;
+    const std::string log = s.file("log.txt", "7");
+    const std::string out = s.path("out.cpp");
+    outcome r = import({log, out});
+    EXPECT_EQ(0, r.exit_code) << r.err;
+    EXPECT_TRUE(r.err.starts_with(
+        as_written(log + ":1: warning: 1 reading in no acceptance window, line 1, 7 Ω;")))
+        << r.err;
+    EXPECT_TRUE(fs::exists(out));
+}
+
+// Each failure says what failed, exits one, and removes the table of the
+// last good import, so that nothing is built.
+TEST(ImportProcess, FailedImportSaysWhyAndLeavesNoTableNotEvenAnEarlierOne) {
+    scratch s;
+    const std::string out = s.path("out.cpp");
+
+    import_good(out);
+    const std::string bad = s.file("bad.txt", "1\nx\n");
+    outcome r = import({bad, out});
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ(as_written(bad + ":2: not a number: x\n" + bad + ":2" + line_note), r.err);
+    EXPECT_FALSE(fs::exists(out));
+
+    import_good(out);
+    const std::string missing = s.path("missing.txt");
+    r = import({missing, out});
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ(as_written(missing + ": cannot read the log: No such file or directory\n"), r.err);
+    EXPECT_FALSE(fs::exists(out));
+
+    const std::string nowhere = s.path("none") + "/out.cpp";
+    r = import({DECADE_SHIPPED_LOG, nowhere});
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ(0, r.signal);
+    EXPECT_TRUE(r.err.ends_with(
+        as_written("import_log: cannot write " + nowhere + ": No such file or directory\n")))
+        << r.err;
+}
+
+#ifdef _WIN32
+TEST(ImportProcess, PosixOnly) {
+    GTEST_SKIP() << "folders, pipes and file size limits are tried on POSIX systems only";
+}
+#else
+// A folder reads as an error, not as an empty log.
+TEST(ImportProcess, FolderIsNoLog) {
+    scratch s;
+    const std::string out = s.path("out.cpp");
+    import_good(out);
+    outcome r = import({s.dir.string(), out});
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ(s.dir.string() + ": cannot read the log: Is a directory\n", r.err);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// A file size limit stops the writing of the table part way.
+TEST(ImportProcess, FailedWriteExitsOneAndLeavesNoTable) {
+    scratch s;
+    const std::string out = s.path("out.cpp");
+    import_good(out);
+    outcome r = import({DECADE_SHIPPED_LOG, out}, sink::file_limit, 1034);
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ(0, r.signal);
+    EXPECT_TRUE(r.err.ends_with("import_log: cannot write " + out + ": File too large\n")) << r.err;
+    EXPECT_TRUE(fs::is_empty(s.dir)) << "a table or a part of one is left";
+    EXPECT_FALSE(fs::exists(out));
+}
+
+// The log comes through a pipe whose writer sends NUL bytes without a line
+// end and then waits: the importer must stop at the first line, too long,
+// without waiting for the rest of it.
+TEST(ImportProcess, EndlessLineFromAPipeIsTooLongAtOnce) {
+    scratch s;
+    const std::string log = s.path("log.txt"), out = s.path("out.cpp");
+    ASSERT_EQ(0, mkfifo(log.c_str(), 0600));
+    std::atomic<bool> reader_left{false};
+    std::thread writer([&] {
+        using namespace std::chrono;
+        const auto give_up = steady_clock::now() + seconds(10);
+        int fd = -1;
+        while ((fd = open(log.c_str(), O_WRONLY | O_NONBLOCK)) < 0 && steady_clock::now() < give_up)
+            std::this_thread::sleep_for(milliseconds(10));
+        if (fd < 0)
+            return;
+        const std::string nul(4096, '\0');
+        if (write(fd, nul.data(), nul.size()) == static_cast<ssize_t>(nul.size())) {
+            pollfd p{fd, 0, 0}; // the write end reports POLLERR once nobody reads
+            reader_left = poll(&p, 1, 10000) == 1 && (p.revents & POLLERR) != 0;
+        }
+        close(fd);
+    });
+    outcome r = import({log, out});
+    writer.join();
+    EXPECT_TRUE(reader_left) << "the importer waited for the end of the line";
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_TRUE(r.err.starts_with(log + ":1: line too long to be a reading: \\x00\\x00")) << r.err;
+}
+#endif
