@@ -133,8 +133,9 @@ TEST(ImportProcess, PosixOnly) {
     GTEST_SKIP() << "folders, pipes and file size limits are tried on POSIX systems only";
 }
 #else
-// A folder reads as an error, not as an empty log.
-TEST(ImportProcess, FolderIsNoLog) {
+// A folder reads as an error, not as an empty log; a folder or a pipe at
+// the place of the table is neither removed nor written.
+TEST(ImportProcess, FoldersAndPipesAreNeitherLogsNorTables) {
     scratch s;
     const std::string out = s.path("out.cpp");
     import_good(out);
@@ -142,6 +143,17 @@ TEST(ImportProcess, FolderIsNoLog) {
     EXPECT_EQ(1, r.exit_code);
     EXPECT_EQ(s.dir.string() + ": cannot read the log: Is a directory\n", r.err);
     EXPECT_FALSE(fs::exists(out));
+
+    const std::string folder = s.path("folder.cpp"), pipe = s.path("pipe.cpp");
+    fs::create_directory(folder);
+    ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
+    for (const std::string& place : {folder, pipe}) {
+        r = import({DECADE_SHIPPED_LOG, place});
+        EXPECT_EQ(1, r.exit_code);
+        EXPECT_EQ("import_log: cannot write " + place + ": not a regular file\n", r.err);
+    }
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 // A file size limit stops the writing of the table part way.

@@ -10,7 +10,9 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <fcntl.h>
@@ -64,6 +66,22 @@ bool read_stream(int fd, log_reader& reader) {
     return got == 0;
 }
 
+// What stands at the place of the table is an earlier table or nothing:
+// a folder, a device or a pipe there is neither removed nor written (run
+// as root, `import_log LOG /dev/null` would otherwise remove /dev/null).
+bool replaceable(const std::string& path) {
+    std::error_code ec;
+    switch (std::filesystem::symlink_status(path, ec).type()) {
+    case std::filesystem::file_type::none: // unknown: writing it will say why
+    case std::filesystem::file_type::not_found:
+    case std::filesystem::file_type::regular:
+    case std::filesystem::file_type::symlink:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Hexadecimal literals are exact: the compiler has nothing to round.
 std::string literal(float reading) {
     char buf[32];
@@ -112,6 +130,10 @@ int main(int argc, char** argv) {
     }
     const char* log = argv[argc - 2];
     const std::string out = argv[argc - 1];
+    if (!replaceable(out)) {
+        std::fprintf(stderr, "import_log: cannot write %s: not a regular file\n", out.c_str());
+        return 1;
+    }
     std::remove(out.c_str()); // nothing is built from a log that failed
     const int fd = open_log(log);
     if (fd < 0) {
