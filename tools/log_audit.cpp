@@ -11,7 +11,6 @@
 
 namespace {
 
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* pattern, ...) {
     char buf[512];
     va_list args;
