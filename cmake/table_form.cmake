@@ -5,7 +5,7 @@
 #   literal  a C++ array of hexadecimal float literals, for any C++ compiler,
 #            but slow to compile and memory-hungry for a large log.
 # Each gives the same table, bit for bit.  The default is the first of them
-# this toolchain takes: each is tried here with the lines the importer
+# this toolchain takes (literal with DECADE_SANITIZE): each is tried here with the lines the importer
 # writes (data/table_bytes.h), under the project's warning flags.  The bytes
 # are written in the target's byte order (CMAKE_CXX_BYTE_ORDER); without a
 # known order only the literals are offered.
@@ -54,7 +54,14 @@ endif()
 list(APPEND table_forms literal)
 list(GET table_forms 0 decade_table_bytes_form)
 
-set(DECADE_TABLE ${decade_table_bytes_form} CACHE STRING
+# AddressSanitizer guards the end of a table only where the compiler defines
+# it, so a sanitized build takes the literals unless told otherwise.
+if(DECADE_SANITIZE)
+  set(default_form literal)
+else()
+  set(default_form ${decade_table_bytes_form})
+endif()
+set(DECADE_TABLE ${default_form} CACHE STRING
     "How the reading table is compiled in: incbin, embed or literal (default: the first this toolchain takes)")
 set_property(CACHE DECADE_TABLE PROPERTY STRINGS incbin embed literal)
 if(NOT DECADE_TABLE IN_LIST table_forms)
