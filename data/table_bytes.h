@@ -12,17 +12,22 @@
 // Windows, nothing on ELF and 64-bit Windows).
 #define DECADE_TABLE_SYMBOL(name) DECADE_TABLE_EXPANDED(__USER_LABEL_PREFIX__) #name
 
-// Read-only data, in each object format's own words.  ELF also records the
+// Read-only data, in each object format's own words, and back to the code
+// after it: ELF keeps a stack of sections, the others are left in .text, as
+// the compiler expects after its first top-level asm.  ELF also records the
 // symbol's type and size, for the linker and the debugger.
 #if defined(__ELF__)
 #define DECADE_TABLE_SECTION ".pushsection .rodata\n"
 #define DECADE_TABLE_SIZE(symbol) ".type " symbol ", %object\n.size " symbol ", . - " symbol "\n"
+#define DECADE_TABLE_END ".popsection\n"
 #elif defined(_WIN32)
-#define DECADE_TABLE_SECTION ".pushsection .rdata,\"dr\"\n"
+#define DECADE_TABLE_SECTION ".section .rdata,\"dr\"\n"
 #define DECADE_TABLE_SIZE(symbol) ""
+#define DECADE_TABLE_END ".text\n"
 #elif defined(__APPLE__)
-#define DECADE_TABLE_SECTION ".pushsection __TEXT,__const\n"
+#define DECADE_TABLE_SECTION ".section __TEXT,__const\n"
 #define DECADE_TABLE_SIZE(symbol) ""
+#define DECADE_TABLE_END ".text\n"
 #endif
 
 // DECADE_TABLE_INCBIN(data, "FILE"): the bytes of FILE as the table `data`,
@@ -33,7 +38,7 @@
 #define DECADE_TABLE_INCBIN(name, file) DECADE_TABLE_INCBIN_AT(DECADE_TABLE_SYMBOL(name), file)
 #define DECADE_TABLE_INCBIN_AT(symbol, file)                                                       \
     asm(DECADE_TABLE_SECTION ".globl " symbol "\n.p2align 6\n" symbol ":\n.incbin \"" file         \
-                             "\"\n" DECADE_TABLE_SIZE(symbol) ".popsection\n")
+                             "\"\n" DECADE_TABLE_SIZE(symbol) DECADE_TABLE_END)
 
 // For #embed, which gives bytes: an array of them under the assembler name
 // of the table `name`, so that the program sees its floats.
