@@ -29,7 +29,11 @@ echo "table: ${form:-literal}"
 timed() {
     local label=$1
     shift
-    /usr/bin/time -o "$build/time.txt" -f "%e %M" "$@" >/dev/null
+    # The audit's warnings on a random log are many; shown only on a failure.
+    if ! /usr/bin/time -o "$build/time.txt" -f "%e %M" "$@" >/dev/null 2>"$build/stderr.txt"; then
+        cat "$build/stderr.txt" >&2
+        exit 1
+    fi
     read -r seconds kb <"$build/time.txt"
     echo "$label: $seconds s, peak $((kb / 1024)) MB"
 }
