@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Import, build and run time of decade-report for a large log of N random
-# readings spread over all 50 settings.
+# readings spread over all 50 settings, and the peak memory of the build's
+# largest process (GNU time, package `time`).
 # Usage: bench/large_log.sh N [BUILD_DIR]   (default: build-large-N)
 set -euo pipefail
 n=${1:?usage: bench/large_log.sh N [BUILD_DIR]}
@@ -20,17 +21,31 @@ awk -v n="$n" 'BEGIN {
 echo "log: $n readings, $(du -h "$log" | cut -f1)"
 
 cmake -S "$source" -B "$build" -DDECADE_LOG="$log" -DDECADE_TESTS=OFF -DDECADE_BENCH=OFF >/dev/null
-TIMEFORMAT="import and build: %R s"
-time cmake --build "$build" --target decade-report -j >/dev/null
+form=$(sed -n 's/^DECADE_TABLE:STRING=//p' "$build/CMakeCache.txt")
+echo "table: ${form:-literal}"
+
+# LABEL COMMAND...: wall time, and the peak resident memory of the largest
+# process COMMAND started (the compiler, the importer, the linker).
+timed() {
+    local label=$1
+    shift
+    # The audit's warnings on a random log are many; shown only on a failure.
+    if ! /usr/bin/time -o "$build/time.txt" -f "%e %M" "$@" >/dev/null 2>"$build/stderr.txt"; then
+        cat "$build/stderr.txt" >&2
+        exit 1
+    fi
+    read -r seconds kb <"$build/time.txt"
+    echo "$label: $seconds s, peak $((kb / 1024)) MB"
+}
+timed "import and build" cmake --build "$build" --target decade-report -j
 
 # Editing the log imports it again; only its table and the link follow.
 touch "$log"
-TIMEFORMAT="rebuild after editing the log: %R s"
-time cmake --build "$build" --target decade-report -j >/dev/null
-TIMEFORMAT="import_log alone: %R s"
-time "$build/import_log" "$log" "$build/import.cpp"
-rm "$build/import.cpp"
+timed "rebuild after editing the log" cmake --build "$build" --target decade-report -j
+timed "import_log alone" "$build/import_log" ${form:+--table=$form} "$log" "$build/import.cpp"
+rm -f "$build/import.cpp" "$build/import.bin"
 
+"$build/decade-report" >"$build/report.txt"
 for run in 1 2 3; do
     TIMEFORMAT="run $run: %R s"
     time "$build/decade-report" >/dev/null

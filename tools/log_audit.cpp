@@ -11,6 +11,13 @@
 
 namespace {
 
+// MinGW's C++ runtime formats as C99 does (%zu), and says so with this.
+#ifdef __MINGW_PRINTF_FORMAT
+#define AUDIT_PRINTF __MINGW_PRINTF_FORMAT
+#else
+#define AUDIT_PRINTF printf
+#endif
+std::string format(const char* pattern, ...) __attribute__((format(AUDIT_PRINTF, 1, 2)));
 std::string format(const char* pattern, ...) {
     char buf[512];
     va_list args;
