@@ -2,6 +2,7 @@
 // Any bytes must give either the readings of every reading line, or one
 // error that names a line the text has (or the whole log); never a crash,
 // a hang, or a line skipped in silence.
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -55,7 +56,8 @@ void require_same_in_pieces(std::string_view text, bool whole_read,
     read = read && reader.finish();
     require(read == whole_read && readings.size() == whole_readings.size());
     for (std::size_t i = 0; i < readings.size(); ++i)
-        require(std::memcmp(&readings[i], &whole_readings[i], sizeof(float)) == 0);
+        require(std::bit_cast<std::uint32_t>(readings[i]) ==
+                std::bit_cast<std::uint32_t>(whole_readings[i]));
     if (!read)
         require(reader.error().fault == whole.fault && reader.error().line == whole.line &&
                 reader.error().text == whole.text);

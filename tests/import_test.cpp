@@ -43,13 +43,13 @@ struct scratch {
         fs::remove_all(dir, ec);
     }
     std::string file(const std::string& name, const std::string& text) const {
-        std::string path = (dir / name).string();
-        std::FILE* f = std::fopen(path.c_str(), "wb");
+        const std::string where = path(name);
+        std::FILE* f = std::fopen(where.c_str(), "wb");
         if (f) {
             std::fwrite(text.data(), 1, text.size(), f);
             std::fclose(f);
         }
-        return path;
+        return where;
     }
     std::string path(const std::string& name) const { return (dir / name).string(); }
 };
