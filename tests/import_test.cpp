@@ -43,7 +43,7 @@ struct scratch {
         fs::remove_all(dir, ec);
     }
     std::string file(const std::string& name, const std::string& text) const {
-        const std::string where = path(name);
+        std::string where = path(name);
         std::FILE* f = std::fopen(where.c_str(), "wb");
         if (f) {
             std::fwrite(text.data(), 1, text.size(), f);
