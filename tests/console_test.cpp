@@ -67,12 +67,12 @@ TEST(EmptyLog, EverySettingShowsNoCountAndInvalidDeviations) {
     std::string report = capture([](std::FILE* f) { parse(f, std::span<const float>{}); });
     std::vector<std::string> lines = lines_of(report);
     EXPECT_EQ(76u, lines.size()); // 93 less the size line and the 16 echo lines
-    std::size_t empty_counts = 0, invalid = 0, pos = 0;
+    std::size_t empty_counts = 0, invalid_cells = 0, pos = 0;
     while ((pos = report.find("nan \033[0;38m[000]", pos)) != std::string::npos)
         ++empty_counts, ++pos;
     for (pos = 0; (pos = report.find("Invalid data", pos)) != std::string::npos; ++pos)
-        ++invalid;
-    EXPECT_EQ(50u, empty_counts); // rows 01 to 10; row 00 shows 0.00000
-    EXPECT_EQ(4u * 55u, invalid); // both console and both Textile tables
+        ++invalid_cells;
+    EXPECT_EQ(50u, empty_counts);       // rows 01 to 10; row 00 shows 0.00000
+    EXPECT_EQ(4u * 55u, invalid_cells); // both console and both Textile tables
     EXPECT_NE(std::string::npos, report.find("nan MOHM\r\n"));
 }

@@ -86,7 +86,7 @@ const float special[] = {std::numeric_limits<float>::quiet_NaN(),
 // Readings near random settings, some far off, some special values.
 std::vector<float> random_table(unsigned seed, std::size_t length) {
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<unsigned> position(1, 10), decade(0, 4), pick(0, 19);
+    std::uniform_int_distribution<unsigned> position(1u, 10u), decade(0u, 4u), pick(0u, 19u);
     std::uniform_real_distribution<double> spread(-0.012, 0.012);
     std::vector<float> table;
     for (std::size_t i = 0; i < length; ++i) {
@@ -95,7 +95,7 @@ std::vector<float> random_table(unsigned seed, std::size_t length) {
             table.push_back(special[rng() % std::size(special)]);
             continue;
         }
-        double nominal = position(rng) * decades[decade(rng)];
+        double nominal = static_cast<double>(position(rng)) * decades[decade(rng)];
         table.push_back(static_cast<float>(nominal * (1 + spread(rng) / (choice == 1 ? 0.01 : 1))));
     }
     return table;

@@ -72,6 +72,7 @@ std::string deviation(double relative) {
 struct message {
     std::size_t line; // 0 for the whole log, written after the others
     std::string text; // the warning and its notes, each line without its line end
+    std::size_t order = 0;
 };
 
 } // namespace
@@ -283,11 +284,17 @@ std::size_t log_audit::finish(const char* file, std::FILE* out, bool strict) {
                 messages.push_back({r.named[0].first, text});
             }
         }
-    std::stable_sort(messages.begin(), messages.end(), [](const message& a, const message& b) {
-        auto key = [](std::size_t line) {
-            return line == 0 ? std::numeric_limits<std::size_t>::max() : line;
+    // By line, the whole log's last, and in the order made within a line.
+    // (std::stable_sort would do, but newer compilers flag the temporary
+    // buffer that older standard libraries take for it.)
+    for (std::size_t i = 0; i < messages.size(); ++i)
+        messages[i].order = i;
+    std::sort(messages.begin(), messages.end(), [](const message& a, const message& b) {
+        auto key = [](const message& m) {
+            return std::pair(m.line == 0 ? std::numeric_limits<std::size_t>::max() : m.line,
+                             m.order);
         };
-        return key(a.line) < key(b.line);
+        return key(a) < key(b);
     });
     const std::size_t total = left_out_stretches_ + several + missing;
     for (std::size_t i = 0; i < messages.size() && i < max_warnings; ++i)
