@@ -25,6 +25,7 @@
 #define DECADE_TABLE_SIZE(symbol) ""
 #define DECADE_TABLE_END ".text\n"
 #elif defined(__APPLE__)
+// Not built here: no toolchain for Mach-O is at hand, so CI never tries it.
 #define DECADE_TABLE_SECTION ".section __TEXT,__const\n"
 #define DECADE_TABLE_SIZE(symbol) ""
 #define DECADE_TABLE_END ".text\n"
@@ -39,18 +40,3 @@
 #define DECADE_TABLE_INCBIN_AT(symbol, file)                                                       \
     asm(DECADE_TABLE_SECTION ".globl " symbol "\n.p2align 6\n" symbol ":\n.incbin \"" file         \
                              "\"\n" DECADE_TABLE_SIZE(symbol) DECADE_TABLE_END)
-
-// For #embed, which gives bytes: an array of them under the assembler name
-// of the table `name`, so that the program sees its floats.
-#define DECADE_TABLE_NAMED(name) __asm__(DECADE_TABLE_SYMBOL(name))
-
-// #embed is C23; where a C++ compiler has it, it is an extension there,
-// which -Wpedantic would make an error.
-#ifdef __has_embed
-#pragma GCC diagnostic ignored "-Wpedantic"
-#ifdef __clang__
-#if __has_warning("-Wc23-extensions")
-#pragma clang diagnostic ignored "-Wc23-extensions"
-#endif
-#endif
-#endif

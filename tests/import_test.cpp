@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string usage = "usage: import_log [--strict] [--table=literal|incbin|embed]\n"
+const std::string usage = "usage: import_log [--strict] [--table=literal|incbin]\n"
                           "       [--byte-order=little|big] [--name=NAME] LOG OUT.cpp\n";
 const std::string line_note = ": note: a line holds one reading in ohms, a decimal number such as "
                               "10.002078 or +1.0002078E+01, or is blank, or starts with #\n";
@@ -74,12 +74,8 @@ TEST(ImportProcess, WrongNumberOfArgumentsGivesTheUsageAndExitsTwo) {
     scratch s;
     const std::string log = s.file("log.txt", "10.002\n");
     const std::string out = s.path("out.cpp");
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{},
-                                               {log},
-                                               {log, out, "extra"},
-                                               {"--strict", log, out, "extra"},
-                                               {log, out, "--strict"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {log}, {log, out, "extra"}, {"--strict", log, out, "extra"}, {log, "--strict"}}) {
         outcome r = import(args);
         EXPECT_EQ(2, r.exit_code) << args.size();
         EXPECT_EQ(as_written(usage), r.err);

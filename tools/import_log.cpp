@@ -8,13 +8,14 @@
 // warnings go to standard error, and with --strict any warning is an error
 // that leaves no table either.
 //
-//   import_log [--strict] [--table=literal|incbin|embed] [--byte-order=little|big]
+//   import_log [--strict] [--table=literal|incbin] [--byte-order=little|big]
 //              [--name=NAME] LOG OUT.cpp
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -86,14 +87,28 @@ bool replaceable(const std::string& path) {
     }
 }
 
+// Takes `flag` out of argv wherever it stands, leaving the other arguments
+// in order, as table_output::take_options does with its own.
+bool take_flag(int& argc, char** argv, std::string_view flag) {
+    bool found = false;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] == flag)
+            found = true;
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+    return found;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     table_output output;
-    const bool options = output.take_options(argc, argv);
-    const bool strict = argc == 4 && std::strcmp(argv[1], "--strict") == 0;
-    if (!options || (argc != 3 && !strict)) {
-        std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin|embed]\n"
+    const bool strict = take_flag(argc, argv, "--strict");
+    if (!output.take_options(argc, argv) || argc != 3) {
+        std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin]\n"
                              "       [--byte-order=little|big] [--name=NAME] LOG OUT.cpp\n");
         return 2;
     }

@@ -1,6 +1,6 @@
 // The output side of import_log: the reading table as a C++ source, in one
-// of three forms.  Two of them put the readings in a file of raw bytes
-// beside the source (OUT.cpp -> OUT.bin), which the source takes in whole;
+// of two forms.  One puts the readings in a file of raw bytes beside the
+// source (OUT.cpp -> OUT.bin), which the source takes in whole;
 // every form gives the program the same table, bit for bit.
 #pragma once
 
@@ -11,7 +11,6 @@
 enum class table_form {
     literal, // hexadecimal float literals: any C++ compiler, but slow to compile
     incbin,  // the bytes, taken in by the assembler (data/table_bytes.h)
-    embed,   // the bytes, taken in by the compiler's #embed
 };
 
 struct table_output {
@@ -39,6 +38,6 @@ struct table_output {
 std::string table_bytes(const std::vector<float>& readings, bool big_endian);
 
 // The source that defines the table: `bytes_file` is the file of bytes for
-// the incbin and embed forms, as the source should name it.
+// the incbin form, as the source should name it.
 std::string table_source(const table_output& output, const std::vector<float>& readings,
                          const std::string& bytes_file);
