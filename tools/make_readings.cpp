@@ -26,11 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "analysis/classify.h"
+#include "analysis/stats.h"
 #include "bench_log.h"
+#include "readings.h"
 
 namespace {
 
-constexpr std::int32_t steps[5] = {10, 100, 1000, 10000, 100000};
 constexpr double tolerance_ppm = 221; // no reading lies further from nominal
 constexpr std::size_t table_size = 5410;
 
@@ -176,7 +178,7 @@ std::string fixed_decimals(double value, const char* like) {
 const setting_target* target_of(std::int32_t nominal) {
     for (unsigned p = 1; p <= 10; ++p)
         for (unsigned d = 0; d < 5; ++d)
-            if (static_cast<std::int32_t>(p) * steps[d] == nominal)
+            if (static_cast<std::int32_t>(p) * decades[d] == nominal)
                 return &targets[p - 1][d];
     return nullptr;
 }
@@ -186,8 +188,7 @@ double spacing_of(std::int32_t nominal) {
 }
 
 bool matches(double mean, std::int32_t nominal, const setting_target& t) {
-    double ppm = (mean / nominal - 1) * 1000000;
-    return fixed_decimals(mean, t.mean) == t.mean && format("%.2f", ppm) == t.ppm;
+    return fixed_decimals(mean, t.mean) == t.mean && format("%.2f", ppm_of(mean, nominal)) == t.ppm;
 }
 
 // The sum, in units of the run's float spacing, whose mean gives the target
@@ -304,7 +305,19 @@ bool generate(std::vector<float>& table) {
     return true;
 }
 
-// Classifies the table the way the report does and compares every figure
+// The first reading the report echoes, in its order of scanning.
+std::string first_echo(const grid& g, const std::vector<float>& table) {
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p) {
+            const window w = window_of(g, p, d);
+            for (float r : table)
+                if (takes(w, g.nominal[p][d], r) && echoed(d, r))
+                    return format("%f", r);
+        }
+    return "(none)";
+}
+
+// Classifies the table with the report's own code and compares every figure
 // with its target.  Returns the number of mismatches, each one reported.
 int mismatches(const std::vector<float>& table) {
     int bad = 0;
@@ -318,40 +331,24 @@ int mismatches(const std::vector<float>& table) {
         std::fprintf(stderr, "make_readings: %zu readings, want %zu\n", table.size(), table_size);
         return 1;
     }
-    double mean[11][5] = {};
-    std::string first_echo = "(none)";
-    for (unsigned d = 0; d < 5; ++d)
-        for (unsigned p = 1; p <= 10; ++p) {
-            double n = static_cast<double>(static_cast<std::int32_t>(p) * steps[d]);
-            double half = d == 0 ? 0.1 : 0.008 * steps[d];
-            double sum = 0;
-            unsigned count = 0;
-            for (float r : table) {
-                double s = r;
-                if (!(n - half < s && s < n + half && s != n))
-                    continue;
-                sum += s;
-                ++count;
-                if (d > 0 && 299 < s && s < 301 && first_echo == "(none)")
-                    first_echo = format("%f", s);
-            }
-            mean[p][d] = sum / count;
+    grid g{};
+    fill_nominal(g);
+    classify_plain(g, table, nullptr); // the first echo is checked below
+    compute_ppm(g);
+    compute_decade_average(g);
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p) {
             const setting_target& t = targets[p - 1][d];
-            std::string where = format("setting %g ohm", n);
-            expect(format("%.0f", count), format("%.0f", t.count).c_str(),
+            std::string where = format("setting %g ohm", g.nominal[p][d]);
+            expect(format("%.0f", g.count[p][d]), format("%.0f", t.count).c_str(),
                    (where + " count").c_str());
-            expect(fixed_decimals(mean[p][d], t.mean), t.mean, (where + " mean").c_str());
-            expect(format("%.2f", (mean[p][d] / n - 1) * 1000000), t.ppm, (where + " ppm").c_str());
+            expect(fixed_decimals(g.mean[p][d], t.mean), t.mean, (where + " mean").c_str());
+            expect(format("%.2f", g.ppm[p][d]), t.ppm, (where + " ppm").c_str());
         }
-    for (unsigned d = 0; d < 5; ++d) {
-        double average = 0;
-        for (unsigned p = 1; p <= 10; ++p)
-            average += mean[p][d];
-        expect(format("%.3f", average / 10), decade_average_targets[d], "decade average");
-    }
-    double total = (mean[10][0] + mean[10][1] + mean[10][2] + mean[10][3] + mean[10][4]) * 0.000001;
-    expect(format("%.8f", total), total_target, "total resistance");
-    expect(first_echo, first_echo_target, "first echo");
+    for (unsigned d = 0; d < decade_count; ++d)
+        expect(format("%.3f", g.decade_average[d]), decade_average_targets[d], "decade average");
+    expect(format("%.8f", total_resistance(g)), total_target, "total resistance");
+    expect(first_echo(g, table), first_echo_target, "first echo");
     return bad;
 }
 

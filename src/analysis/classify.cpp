@@ -31,15 +31,20 @@ namespace {
 // this band (in practice those of the 300 ohm setting) are echoed as they
 // are accepted.
 constexpr double echo_low = 299, echo_high = 301;
+
+} // namespace
+
 bool echoed(unsigned d, double s) {
     return d > 0 && echo_low < s && s < echo_high;
 }
+
+namespace {
 
 void accept(grid& g, unsigned p, unsigned d, float reading, std::FILE* echo) {
     const double s = reading;
     g.mean[p][d] += s;
     ++g.count[p][d];
-    if (echoed(d, s))
+    if (echo && echoed(d, s))
         std::fprintf(echo, "%f\r\n", s);
 }
 
@@ -203,12 +208,9 @@ void classify_plain(grid& g, std::span<const float> readings, std::FILE* echo) {
     for (unsigned d = 0; d < decade_count; ++d)
         for (unsigned p = 1; p < positions; ++p) {
             const window w = window_of(g, p, d);
-            const double n = g.nominal[p][d];
-            for (float reading : readings) {
-                const double s = reading;
-                if (w.low < s && s < w.high && s != n)
+            for (float reading : readings)
+                if (takes(w, g.nominal[p][d], reading))
                     accept(g, p, d, reading, echo);
-            }
             g.mean[p][d] /= g.count[p][d];
         }
 }

@@ -16,6 +16,15 @@ struct window {
 };
 window window_of(const grid& g, unsigned p, unsigned d);
 
+// Whether the setting of window `w` and nominal value `n` takes the reading
+// `s`: inside the window, and not exactly the nominal value.
+inline bool takes(const window& w, double n, double s) {
+    return w.low < s && s < w.high && s != n;
+}
+
+// Whether a reading that a setting of decade `d` takes is echoed.
+bool echoed(unsigned d, double s);
+
 // Scans every reading for every setting of positions 1 to 10 (decade-major
 // order), sums and counts the accepted ones in table order, and turns each
 // sum into a mean.  Readings near 300 ohm accepted in decades 1E2 to 1E5
@@ -36,5 +45,6 @@ vector_unit best_unit(); // the one classify() takes by default
 void classify(grid& g, std::span<const float> readings, std::FILE* echo, vector_unit unit);
 
 // The same classification as a plain triple loop on doubles: the reference
-// that the fast one is checked and measured against.
+// that the fast one is checked and measured against.  A null `echo` echoes
+// nothing.
 void classify_plain(grid& g, std::span<const float> readings, std::FILE* echo);

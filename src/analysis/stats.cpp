@@ -3,7 +3,7 @@
 void compute_ppm(grid& g) {
     for (unsigned p = 0; p < positions; ++p)
         for (unsigned d = 0; d < decade_count; ++d)
-            g.ppm[p][d] = (g.mean[p][d] / g.nominal[p][d] - 1) * 1000000;
+            g.ppm[p][d] = ppm_of(g.mean[p][d], g.nominal[p][d]);
 }
 
 void compute_decade_average(grid& g) {

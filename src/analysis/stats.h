@@ -3,7 +3,12 @@
 
 #include "analysis/grid.h"
 
-// ppm[p][d] = (mean / nominal - 1) * 1e6 for every setting, row 0 included:
+// The deviation of `mean` from `nominal` in parts per million.
+inline double ppm_of(double mean, double nominal) {
+    return (mean / nominal - 1) * 1000000;
+}
+
+// ppm[p][d] = ppm_of(mean, nominal) for every setting, row 0 included:
 // 0/0 there, and for settings without readings, leaves a not-a-number value.
 void compute_ppm(grid& g);
 
