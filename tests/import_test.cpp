@@ -10,6 +10,7 @@
 
 #include "capture.h"
 #include "process.h"
+#include "shipped_log.h"
 
 #ifndef _WIN32
 #include <chrono>
@@ -94,6 +95,36 @@ TEST(ImportProcess, OneByteLogIsOneReading) {
         as_written(log + ":1: warning: 1 reading in no acceptance window, line 1, 7 Ω;")))
         << r.err;
     EXPECT_TRUE(fs::exists(out));
+}
+
+// With --strict, any one warning of the audit alone is an error that stops
+// the import and leaves no table.
+TEST(ImportProcess, StrictStopsOnAnyOneWarning) {
+    scratch s;
+    const std::string out = s.path("out.cpp");
+    const std::string shipped = file_text(DECADE_SHIPPED_LOG);
+    const struct {
+        const char* kind;
+        std::string log;
+    } cases[] = {
+        {"in no acceptance window", shipped + "123.4\n"},
+        {"of exactly 300 Ω", shipped + "300\n"},
+        {"of zero or less", shipped + "-1\n"},
+        {"no readings for the 50 Ω setting", shipped_with(5375, 5390, {})},
+        {"from 2 stretches of the log", shipped + "300.0066\n"},
+        {"lies far from the rest of its run", shipped_replacing({{5190, "300.5"}})},
+    };
+    for (const auto& c : cases) {
+        const std::string log = s.file("log.txt", c.log);
+        import_good(out);
+        const outcome r = import({"--strict", log, out});
+        EXPECT_EQ(1, r.exit_code) << c.kind;
+        const std::size_t error = r.err.find(": error: ");
+        EXPECT_NE(std::string::npos, error) << r.err;
+        EXPECT_EQ(std::string::npos, r.err.find(": error: ", error + 1)) << r.err;
+        EXPECT_NE(std::string::npos, r.err.find(c.kind)) << r.err;
+        EXPECT_FALSE(fs::exists(out)) << c.kind;
+    }
 }
 
 // Each failure says what failed, exits one, and removes the table of the

@@ -2,8 +2,11 @@
 // said at the right lines.  Most logs here are the shipped one with a few
 // lines changed; its runs start after their comment lines (the 300 ohm run
 // on lines 5188-5203, 700 ohm on 5256-5271, 50 ohm on 5375-5390, ...).
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "bench_log.h"
 #include "capture.h"
 #include "log_audit.h"
+#include "shipped_log.h"
 
 namespace {
 
@@ -36,29 +40,31 @@ std::string audit_text(const std::string& log) {
     return audit(log).text;
 }
 
-// The shipped log with its lines first to last (1-based; none when last <
-// first) replaced by `lines`.
-std::string shipped_with(std::size_t first, std::size_t last,
-                         const std::vector<std::string>& lines) {
-    const std::string text = file_text(DECADE_SHIPPED_LOG);
-    std::string out;
-    std::size_t line = 1, at = 0;
-    auto insert = [&] {
-        for (const std::string& l : lines)
-            out += l + "\n";
-    };
-    while (at < text.size()) {
-        const std::size_t end = text.find('\n', at) + 1;
-        if (line == first)
-            insert();
-        if (line < first || line > last)
-            out += text.substr(at, end - at);
-        at = end;
-        ++line;
-    }
-    if (line == first)
-        insert();
-    return out;
+// A log without a wild reading: a run of 16 readings of every nominal
+// value, 4690 of 20 kohm, each run up to 100 ppm off nominal, with the given
+// relative scatter (the sum of 12 uniform numbers, nearly normal), and
+// written with `digits` significant digits as a meter would, or with all a
+// float needs.  100 ohm, 1, 10 and 100 kohm are measured once, at position
+// 1, as the settings of two decades share them.
+std::string clean_log(unsigned seed, double scatter_ppm, int digits) {
+    std::mt19937 rng(seed);
+    auto uniform = [&rng] { return static_cast<double>(rng()) / 4294967296.0; };
+    std::string log;
+    char buf[32];
+    for (unsigned d = 0; d < 5; ++d)
+        for (unsigned p = 1; p < (d == 4 ? 11 : 10); ++p) {
+            const double nominal = p * std::pow(10.0, d + 1);
+            const double level = nominal * (1 + (uniform() - 0.5) * 2e-4);
+            for (int i = 0; i < (p == 2 && d == 3 ? 4690 : 16); ++i) {
+                double noise = -6;
+                for (int k = 0; k < 12; ++k)
+                    noise += uniform();
+                const double value = level * (1 + noise * scatter_ppm * 1e-6);
+                std::snprintf(buf, sizeof buf, "%.*g\n", digits, value);
+                log += buf;
+            }
+        }
+    return log;
 }
 
 } // namespace
@@ -149,11 +155,105 @@ TEST(LogAudit, AtMostTwentyWarningsThenHowManyMore) {
 
 TEST(LogAudit, WindowBoundIsTheReportsOwn) {
     // The 300 ohm window is open at 300.8: the float below it is taken, the
-    // float above it is not.
-    EXPECT_EQ("log:5203: warning: 1 reading in no acceptance window, line 5203, 300.80002 Ω; the "
+    // float above it is not.  The one taken is far from the rest of its run.
+    EXPECT_EQ("log:5202: warning: 300.8 Ω lies far from the rest of its run of the 300 Ω setting "
+              "(position 3, decade 1E2), 15 readings on lines 5188-5202: +2644.6 ppm from their "
+              "median, 1279 times their scatter of 2.1 ppm\n"
+              "log:5202: note: it moves the setting's mean in the report by +176.3 ppm\n"
+              "log:5203: warning: 1 reading in no acceptance window, line 5203, 300.80002 Ω; the "
               "report leaves it out\n"
               "log:5203: note: nearest is the 300 Ω setting (position 3, decade 1E2), whose window "
               "is ±0.8 Ω; 300.80002 Ω is +2667 ppm off it\n"
               "log: 5409 of 5410 readings in the report; 50 of 50 settings measured\n",
               audit_text(shipped_with(5202, 5203, {"300.799988", "300.800018"})));
+}
+
+// The figures of each warning were worked out apart from the audit: the
+// median of the run, its Qn, and the mean with and without the reading.
+TEST(LogAudit, ReadingsFarFromTheRestOfTheirRunAreNamedAtTheirLines) {
+    EXPECT_EQ("log:5190: warning: 300.5 Ω lies far from the rest of its run of the 300 Ω setting "
+              "(position 3, decade 1E2), 16 readings on lines 5188-5203: +1644.0 ppm from their "
+              "median, 750 times their scatter of 2.2 ppm\n"
+              "log:5190: note: it moves the setting's mean in the report by +98.6 ppm\n"
+              "log:5195: warning: 300.31 Ω lies far from the rest of its run of the 300 Ω setting "
+              "(position 3, decade 1E2), 16 readings on lines 5188-5203: +1010.6 ppm from their "
+              "median, 461 times their scatter of 2.2 ppm\n"
+              "log:5195: note: it moves the setting's mean in the report by +56.3 ppm\n"
+              "log: 5410 readings, all in the report; 50 of 50 settings measured\n",
+              audit_text(shipped_replacing({{5190, "300.5"}, {5195, "300.31"}})));
+}
+
+// A reading 50 standard deviations of its run away from the run's mean is
+// named, in a short run and in the long one, first in its run or not, and
+// alone or with another.
+TEST(LogAudit, ReadingFiftyScattersOffIsNamedWhereverItStands) {
+    struct run {
+        std::size_t first, last;
+        const char* setting;
+    };
+    const run ohm300{5188, 5203, "the 300 Ω setting (position 3, decade 1E2)"};
+    const run kohm20{191, 4880, "the 20000 Ω setting (position 2, decade 1E4)"};
+    const struct {
+        run in;
+        std::vector<std::pair<std::size_t, double>> off; // line, standard deviations
+    } cases[] = {
+        {ohm300, {{5188, 50}}},
+        {ohm300, {{5190, 50}, {5195, -50}}},
+        {kohm20, {{191, -50}}},
+        {kohm20, {{2500, 50}}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<double> values = shipped_lines(c.in.first, c.in.last);
+        double mean = 0, squares = 0;
+        for (double v : values)
+            mean += v / static_cast<double>(values.size());
+        for (double v : values)
+            squares += (v - mean) * (v - mean);
+        const double sd = std::sqrt(squares / static_cast<double>(values.size() - 1));
+        std::map<std::size_t, std::string> lines;
+        for (const auto& [line, sds] : c.off)
+            lines[line] = reading_text(static_cast<float>(mean + sds * sd));
+        const std::string text = audit_text(shipped_replacing(lines));
+        for (const auto& [line, value] : lines)
+            EXPECT_NE(std::string::npos,
+                      text.find("log:" + std::to_string(line) + ": warning: " + value +
+                                " Ω lies far from the rest of its run of " + c.in.setting))
+                << text;
+    }
+}
+
+TEST(LogAudit, CleanRunsOfAnyScatterAreNotFlagged) {
+    const struct {
+        double scatter_ppm;
+        int digits;
+    } cases[] = {
+        {0.01, 9}, // below a float's resolution
+        {1.5, 9},  {30, 9},
+        {1.5, 6}, // a meter's 6 digits: most readings equal, the rest a step off
+        {0.3, 7},
+    };
+    for (const auto& c : cases)
+        for (unsigned seed = 1; seed <= 10; ++seed)
+            EXPECT_EQ(std::string::npos,
+                      audit_text(clean_log(seed, c.scatter_ppm, c.digits)).find("lies far"))
+                << c.scatter_ppm << " ppm, " << c.digits << " digits, seed " << seed;
+}
+
+// The 300 ohm run measured again, 300 ppm higher: in part at the end of the
+// log, a stretch of its own, or whole straight after the first, one run of
+// two levels, half and half.
+TEST(LogAudit, RunsAtTwoLevelsAreNotTakenForWildReadings) {
+    std::vector<std::string> again;
+    for (double v : shipped_lines(5188, 5203))
+        again.push_back(reading_text(static_cast<float>(v * (1 + 300e-6))));
+    std::string apart = file_text(DECADE_SHIPPED_LOG);
+    for (std::size_t i = 0; i < 10; ++i)
+        apart += again[i] + "\n";
+    const std::string text = audit_text(apart);
+    EXPECT_NE(std::string::npos, text.find("the 300 Ω setting (position 3, decade 1E2) takes its "
+                                           "26 readings from 2 stretches"))
+        << text;
+    EXPECT_EQ(std::string::npos, text.find("lies far")) << text;
+    EXPECT_EQ("log: 5426 readings, all in the report; 50 of 50 settings measured\n",
+              audit_text(shipped_with(5204, 5203, again)));
 }

@@ -1,13 +1,16 @@
 // The audit of a bench log against the acceptance windows of the report:
 // which readings the report leaves out, which settings it has no readings
-// for, and which settings it averages from several places of the log.  It
-// takes the readings one at a time, in log order, and keeps a fixed amount
-// of state besides a few bounded lists, so a log may be streamed through it.
+// for, which settings it averages from several places of the log, and
+// which readings lie far from the rest of their run.  It takes the readings
+// one at a time, in log order; besides a fixed amount of state it keeps
+// each taken reading (8 bytes) for the last of these, so a log may be
+// streamed through it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "analysis/classify.h"
@@ -15,8 +18,18 @@
 
 class log_audit {
   public:
-    // At most this many warnings are written, each with at most two notes.
+    // At most this many warnings are written, each with at most this many
+    // notes.
     static constexpr std::size_t max_warnings = 20;
+    static constexpr std::size_t max_notes = 2;
+    // A reading is far from the rest of its run when it lies more than this
+    // many times the run's scatter from the run's median.  The scatter is
+    // Rousseeuw and Croux's Qn, which a minority of wild readings cannot
+    // inflate, and at least the step the readings show.
+    static constexpr double far_scatters = 25;
+    // A run of fewer readings is not judged: its scatter is not known well
+    // enough to call a reading far from it.
+    static constexpr std::size_t min_judged = 8;
 
     log_audit();
 
@@ -28,6 +41,21 @@ class log_audit {
     // `strict`), then a one-line summary.  Returns the number of warnings,
     // shown or not.  Call once, after the last add().
     std::size_t finish(const char* file, std::FILE* out, bool strict = false);
+
+    // After finish(): how many readings of setting (p, d) lie far from the
+    // rest of their run.
+    std::size_t far_readings(unsigned p, unsigned d) const { return settings_[p][d].far; }
+
+    // A warning or error and its notes, each without "FILE:LINE: label: ".
+    struct message {
+        std::size_t line; // 0 for the whole log, written after the others
+        std::string text;
+        struct note {
+            std::size_t line;
+            std::string text;
+        };
+        std::vector<note> notes; // at most max_notes
+    };
 
   private:
     // Lines first-last of the log holding `count` readings.
@@ -42,6 +70,11 @@ class log_audit {
         unsigned p = 0, d = 0; // the nearest setting, or the one at whose nominal value it is
         double low = 0, high = 0;
     };
+    // A reading a setting takes, and its place among the log's readings.
+    struct taken {
+        float value;
+        std::uint32_t index;
+    };
     static constexpr std::size_t named_stretches = 3;
     struct setting_record {
         std::size_t count = 0;
@@ -51,12 +84,32 @@ class log_audit {
         stretch named[named_stretches]; // its first stretches
         bool has_nearest = false;       // readings left out near it
         left_out nearest;               // the first such stretch
+        double sum = 0;                 // of all its readings, in log order
+        std::vector<taken> readings;
+        std::vector<std::uint32_t> starts; // where each stretch begins in `readings`
+        std::size_t far = 0;               // readings far from the rest of their run
+    };
+    // A reading far from the rest of its run, for the warning.
+    struct far_reading {
+        std::size_t index;
+        unsigned p, d;
+        double value, median, scatter;
+        std::size_t run_first, run_last, run_count; // the run, as log indices
     };
 
     void take(unsigned p, unsigned d, double s);
     void leave_out(kind why, unsigned p, unsigned d, double s, std::size_t line);
     void close_left_out();
     void nearest_setting(double s, unsigned& p, unsigned& d) const;
+    std::size_t line_of(std::size_t index) const;
+    std::string setting_name(unsigned p, unsigned d) const;
+
+    void judge_run(unsigned p, unsigned d, std::size_t from, std::size_t to,
+                   std::vector<far_reading>& found);
+    std::size_t left_out_messages(std::vector<message>& out) const;
+    std::size_t missing_messages(std::vector<message>& out) const;
+    std::size_t several_stretch_messages(std::vector<message>& out);
+    std::size_t far_messages(std::vector<message>& out);
 
     grid g_{};
     window windows_[positions][decade_count]{};
@@ -70,4 +123,10 @@ class log_audit {
     left_out left_;
     std::size_t left_out_stretches_ = 0;
     std::vector<left_out> first_left_out_; // at most max_warnings
+    // The line of each reading whose line does not follow the line of the
+    // reading before it, so that a reading's line is known from its index.
+    struct line_jump {
+        std::size_t index, line;
+    };
+    std::vector<line_jump> jumps_;
 };

@@ -1,0 +1,60 @@
+// Test helpers: the shipped log with some of its lines changed.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "capture.h"
+
+// The shipped log with its lines first to last (1-based; none when last <
+// first) replaced by `lines`.
+inline std::string shipped_with(std::size_t first, std::size_t last,
+                                const std::vector<std::string>& lines) {
+    const std::string text = file_text(DECADE_SHIPPED_LOG);
+    std::string out;
+    std::size_t line = 1, at = 0;
+    auto insert = [&] {
+        for (const std::string& l : lines)
+            out += l + "\n";
+    };
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at) + 1;
+        if (line == first)
+            insert();
+        if (line < first || line > last)
+            out += text.substr(at, end - at);
+        at = end;
+        ++line;
+    }
+    if (line == first)
+        insert();
+    return out;
+}
+
+// The shipped log with single lines replaced.
+inline std::string shipped_replacing(const std::map<std::size_t, std::string>& lines) {
+    const std::string text = file_text(DECADE_SHIPPED_LOG);
+    std::string out;
+    std::size_t line = 1;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 1, ++line) {
+        end = text.find('\n', at);
+        const auto replaced = lines.find(line);
+        out += (replaced == lines.end() ? text.substr(at, end - at) : replaced->second) + "\n";
+    }
+    return out;
+}
+
+// The readings of lines first-last of the shipped log.
+inline std::vector<double> shipped_lines(std::size_t first, std::size_t last) {
+    const std::string text = file_text(DECADE_SHIPPED_LOG);
+    std::vector<double> values;
+    std::size_t line = 1;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 1, ++line) {
+        end = text.find('\n', at);
+        if (line >= first && line <= last)
+            values.push_back(std::stod(text.substr(at, end - at)));
+    }
+    return values;
+}
