@@ -26,7 +26,7 @@ class log_audit {
     // many times the run's scatter from the run's median.  The scatter is
     // Rousseeuw and Croux's Qn, which a minority of wild readings cannot
     // inflate, and at least the step the readings show.
-    static constexpr double far_scatters = 25;
+    static constexpr double far_scatters = 20;
     // A run of fewer readings is not judged: its scatter is not known well
     // enough to call a reading far from it.
     static constexpr std::size_t min_judged = 8;
