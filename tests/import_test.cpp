@@ -26,7 +26,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string usage = "usage: import_log [--strict] [--table=literal|incbin]\n"
-                          "       [--byte-order=little|big] [--name=NAME] LOG OUT.cpp\n";
+                          "       [--byte-order=little|big] [--name=NAME]\n"
+                          "       [--csv=RESULTS.csv] [--page=RESULTS.html] LOG OUT.cpp\n";
 const std::string line_note = ": note: a line holds one reading in ohms, a decimal number such as "
                               "10.002078 or +1.0002078E+01, or is blank, or starts with #\n";
 

@@ -1,9 +1,11 @@
 # Builds decade-report from a log of its own, as a user would with
 # -DDECADE_LOG, in a build tree of its own.  The log holds a reading at
 # nominal on line 6, which the audit warns about.
-#   1. the log builds, with a warning at line 6;
+#   1. the log builds, with a warning at line 6, and writes its results
+#      file and page beside the program;
 #   2. the log with a line of text added must stop the build with file and
-#      line, and leave no program: not even the one the good log built;
+#      line, and leave no program and no results: not even those the good
+#      log built;
 #   3. the mended log must stop the build with -DDECADE_LOG_STRICT=ON, as an
 #      error at line 6, and leave no program;
 #   4. without the option it must build again, each edit picked up by the
@@ -39,6 +41,8 @@ function(build_program)
   set(out "${out}${err}" PARENT_SCOPE)
   file(GLOB built ${BINARY}/build/decade-report ${BINARY}/build/decade-report.exe)
   set(built "${built}" PARENT_SCOPE)
+  file(GLOB results ${BINARY}/build/decade-report.csv ${BINARY}/build/decade-report.html)
+  set(results "${results}" PARENT_SCOPE)
 endfunction()
 
 function(expect_said text)
@@ -52,8 +56,8 @@ function(expect_stopped why)
   if(NOT failed)
     message(FATAL_ERROR "${why} built")
   endif()
-  if(built)
-    message(FATAL_ERROR "a program was left from a log that failed: ${built}")
+  if(built OR results)
+    message(FATAL_ERROR "a program or results were left from a log that failed: ${built} ${results}")
   endif()
 endfunction()
 
@@ -61,6 +65,10 @@ configure(-DDECADE_LOG=${log} -DDECADE_TESTS=OFF -DDECADE_BENCH=OFF ${OPTIONS})
 build_program()
 if(failed OR NOT built)
   message(FATAL_ERROR "the log did not build:\n${out}")
+endif()
+list(LENGTH results written)
+if(NOT written EQUAL 2)
+  message(FATAL_ERROR "the build wrote no results file and page beside the program: ${results}")
 endif()
 string(REPLACE "%s" "warning" expected "${audited}")
 expect_said("${expected}")

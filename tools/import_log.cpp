@@ -9,7 +9,9 @@
 // that leaves no table either.
 //
 //   import_log [--strict] [--table=literal|incbin] [--byte-order=little|big]
-//              [--name=NAME] LOG OUT.cpp
+//              [--name=NAME] [--csv=RESULTS.csv] [--page=RESULTS.html] LOG OUT.cpp
+// With --csv and --page it also writes the log's results file and its page
+// of charts (results.h, results_page.h).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +30,8 @@
 
 #include "bench_log.h"
 #include "log_audit.h"
+#include "results.h"
+#include "results_page.h"
 #include "table_output.h"
 
 namespace {
@@ -102,23 +106,60 @@ bool take_flag(int& argc, char** argv, std::string_view flag) {
     return found;
 }
 
+// Takes OPTION=VALUE out of argv into `value`, as take_flag does.
+void take_value(int& argc, char** argv, std::string_view option, std::string& value) {
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.substr(0, option.size()) == option)
+            value = arg.substr(option.size());
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
+}
+
+// The results file and the page of charts, where asked for.
+bool write_results(const std::vector<float>& readings, const log_audit& audit, const char* log,
+                   const std::string& audit_text, const std::string& csv, const std::string& page,
+                   std::string& failed) {
+    if (csv.empty() && page.empty())
+        return true;
+    log_results results;
+    evaluate(readings, audit, results);
+    failed = csv;
+    if (!csv.empty() && !write_whole_file(results_csv(results), csv))
+        return false;
+    failed = page;
+    return page.empty() || write_whole_file(results_page(results, log, audit_text), page);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     table_output output;
     const bool strict = take_flag(argc, argv, "--strict");
+    std::string csv, page;
+    take_value(argc, argv, "--csv=", csv);
+    take_value(argc, argv, "--page=", page);
     if (!output.take_options(argc, argv) || argc != 3) {
         std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin]\n"
-                             "       [--byte-order=little|big] [--name=NAME] LOG OUT.cpp\n");
+                             "       [--byte-order=little|big] [--name=NAME]\n"
+                             "       [--csv=RESULTS.csv] [--page=RESULTS.html] LOG OUT.cpp\n");
         return 2;
     }
     const char* log = argv[argc - 2];
     const std::string out = argv[argc - 1];
-    if (!replaceable(out)) {
-        std::fprintf(stderr, "import_log: cannot write %s: not a regular file\n", out.c_str());
-        return 1;
-    }
-    output.remove(out); // nothing is built from a log that failed
+    for (const std::string& path : {out, csv, page})
+        if (!path.empty() && !replaceable(path)) {
+            std::fprintf(stderr, "import_log: cannot write %s: not a regular file\n", path.c_str());
+            return 1;
+        }
+    // Nothing is built from a log that failed, and no results are left of it.
+    output.remove(out);
+    for (const std::string& path : {csv, page})
+        if (!path.empty())
+            std::remove(path.c_str());
     const int fd = open_log(log);
     if (fd < 0) {
         std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(errno));
@@ -139,7 +180,10 @@ int main(int argc, char** argv) {
         std::fputs(diagnostic(log, reader.error()).c_str(), stderr);
         return 1;
     }
-    if (audit.finish(log, stderr, strict) > 0 && strict) {
+    std::string audit_text;
+    const std::size_t warnings = audit.finish(log, audit_text, strict);
+    std::fputs(audit_text.c_str(), stderr);
+    if (warnings > 0 && strict) {
         std::fprintf(
             stderr,
             "%s: note: the log is audited strictly (DECADE_LOG_STRICT): nothing is built from it\n",
@@ -147,9 +191,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string failed;
-    if (!output.write(readings, out, failed)) {
+    if (!output.write(readings, out, failed) ||
+        !write_results(readings, audit, log, audit_text, csv, page, failed)) {
+        const int why = errno;
+        output.remove(out);
         std::fprintf(stderr, "import_log: cannot write %s: %s\n", failed.c_str(),
-                     std::strerror(errno));
+                     std::strerror(why));
         return 1;
     }
     return 0;

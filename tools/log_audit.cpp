@@ -57,65 +57,38 @@ std::string value_range(double low, double high) {
 std::string deviation(double relative) {
     if (std::fabs(relative) < 0.01)
         return format("%+.0f ppm", relative * 1e6);
-    const double percent = relative * 100;
-    const double size = std::fabs(percent);
+    const double in_percent = relative * 100;
+    const double size = std::fabs(in_percent);
     if (size < 10)
-        return format("%+.2f %%", percent);
+        return format("%+.2f %%", in_percent);
     if (size < 100)
-        return format("%+.1f %%", percent);
+        return format("%+.1f %%", in_percent);
     if (size < 1e5)
-        return format("%+.0f %%", percent);
-    return format("%+.3g %%", percent);
+        return format("%+.0f %%", in_percent);
+    return format("%+.3g %%", in_percent);
 }
 
 } // namespace
 
-log_audit::log_audit() {
-    fill_nominal(g_);
-    for (unsigned d = 0; d < decade_count; ++d)
-        per_step_[d] = 1.0 / decades[d];
-    for (unsigned p = 1; p < positions; ++p)
-        for (unsigned d = 0; d < decade_count; ++d)
-            windows_[p][d] = window_of(g_, p, d);
-}
+log_audit::log_audit() = default;
 
-// Within a decade the windows are narrower than a step and centred on whole
-// steps, so only the position nearest to a reading can take it: one window
-// test per decade instead of ten.
 void log_audit::add(float reading, std::size_t line) {
     const double s = reading;
     if (readings_ == 0 || line != line_ + 1)
         jumps_.push_back({readings_, line});
     line_ = line;
-    bool in_report = false, at_nominal = false;
-    unsigned nominal_p = 0, nominal_d = 0;
-    for (unsigned d = 0; d < decade_count; ++d) {
-        const double q = s * per_step_[d]; // rounding cannot move it by half a step
-        if (!(q > 0.5 && q < 10.5))
-            continue;
-        const auto p = static_cast<unsigned>(std::lround(q));
-        const window& w = windows_[p][d];
-        if (!(w.low < s && s < w.high))
-            continue;
-        if (s == g_.nominal[p][d]) {
-            at_nominal = true;
-            nominal_p = p;
-            nominal_d = d;
-            continue;
-        }
-        take(p, d, s);
-        in_report = true;
-    }
-    if (in_report)
+    const setting_finder::found f = finder_.find(s);
+    for (unsigned i = 0; i < f.count; ++i)
+        take(f.taken[i].p, f.taken[i].d, s);
+    if (f.count > 0)
         ++in_report_;
-    else if (at_nominal)
-        leave_out(kind::at_nominal, nominal_p, nominal_d, s, line);
+    else if (f.is_nominal)
+        leave_out(kind::at_nominal, f.at_nominal.p, f.at_nominal.d, s, line);
     else if (!(s > 0))
         leave_out(kind::not_positive, 0, 0, s, line);
     else {
-        unsigned p = 0, d = 0;
-        nearest_setting(s, p, d);
-        leave_out(kind::off_window, p, d, s, line);
+        const setting near = finder_.nearest(s);
+        leave_out(kind::off_window, near.p, near.d, s, line);
     }
     ++readings_;
 }
@@ -191,25 +164,6 @@ void log_audit::close_left_out() {
     }
 }
 
-// The setting of least relative deviation from a positive reading; of the
-// two settings that share a value, the one of the higher decade, whose
-// window is the wider.
-void log_audit::nearest_setting(double s, unsigned& p, unsigned& d) const {
-    double best = std::numeric_limits<double>::infinity();
-    for (unsigned decade = 0; decade < decade_count; ++decade) {
-        const double q = std::clamp(s / decades[decade], 1.0, 10.0);
-        const auto below = static_cast<unsigned>(q);
-        for (unsigned position : {below, std::min(below + 1, 10u)}) {
-            const double off = std::fabs(s / g_.nominal[position][decade] - 1);
-            if (off <= best) {
-                best = off;
-                p = position;
-                d = decade;
-            }
-        }
-    }
-}
-
 std::size_t log_audit::line_of(std::size_t index) const {
     const auto after =
         std::upper_bound(jumps_.begin(), jumps_.end(), index,
@@ -219,7 +173,7 @@ std::size_t log_audit::line_of(std::size_t index) const {
 }
 
 std::string log_audit::setting_name(unsigned p, unsigned d) const {
-    return format("the %.0f Ω setting (position %u, decade 1E%u)", g_.nominal[p][d], p, d + 1);
+    return format("the %.0f Ω setting (", finder_.nominal({p, d})) + setting_place({p, d}) + ")";
 }
 
 namespace {
@@ -330,13 +284,14 @@ std::size_t log_audit::left_out_messages(std::vector<message>& out) const {
         const std::string where = lines_text(l.first, l.last) + ", " + value_range(l.low, l.high);
         const double mean = l.sum / static_cast<double>(l.count);
         if (l.why == kind::off_window) {
-            const window& w = windows_[l.p][l.d];
+            const window& w = finder_.window_of({l.p, l.d});
             m.text += " in no acceptance window, " + where + "; the report leaves " + them + " out";
             m.notes.push_back(
                 {l.first, "nearest is " + setting_name(l.p, l.d) +
                               format(", whose window is ±%g Ω; ", (w.high - w.low) / 2) +
                               (l.count == 1 ? ohms(mean) : format("their mean, %.8g Ω,", mean)) +
-                              " is " + deviation(mean / g_.nominal[l.p][l.d] - 1) + " off it"});
+                              " is " + deviation(mean / finder_.nominal({l.p, l.d}) - 1) +
+                              " off it"});
         } else if (l.why == kind::at_nominal) {
             m.text += " of exactly " + ohms(l.low) + ", " + lines_text(l.first, l.last) +
                       ", the nominal value of " + setting_name(l.p, l.d) +
@@ -366,11 +321,12 @@ std::size_t log_audit::missing_messages(std::vector<message>& out) const {
                       {}};
             if (r.has_nearest) {
                 const left_out& l = r.nearest;
-                const window& w = windows_[p][d];
+                const window& w = finder_.window_of({p, d});
                 m.notes.push_back(
                     {l.first,
                      lines_text(l.first, l.last) + " come nearest it, " +
-                         deviation(l.sum / static_cast<double>(l.count) / g_.nominal[p][d] - 1) +
+                         deviation(l.sum / static_cast<double>(l.count) / finder_.nominal({p, d}) -
+                                   1) +
                          format(" off, outside its window of ±%g Ω", (w.high - w.low) / 2)});
             }
             out.push_back(m);
@@ -405,10 +361,10 @@ std::size_t log_audit::several_stretch_messages(std::vector<message>& out) {
             for (std::size_t i = 0; i < max_notes; ++i) {
                 const stretch& s = r.named[i];
                 const double mean = s.sum / static_cast<double>(s.count);
-                m.notes.push_back(
-                    {s.first,
-                     lines_text(s.first, s.last) + ": " + readings_text(s.count) +
-                         format(", mean %.8g Ω (%.2f ppm)", mean, ppm_of(mean, g_.nominal[p][d]))});
+                m.notes.push_back({s.first, lines_text(s.first, s.last) + ": " +
+                                                readings_text(s.count) +
+                                                format(", mean %.8g Ω (%.2f ppm)", mean,
+                                                       ppm_of(mean, finder_.nominal({p, d})))});
             }
             out.push_back(m);
         }
@@ -419,28 +375,29 @@ std::size_t log_audit::several_stretch_messages(std::vector<message>& out) {
 // different levels has its own warning, and none of its runs is far from
 // itself.  Only the first max_warnings of the readings found are kept.
 std::size_t log_audit::far_messages(std::vector<message>& out) {
-    std::vector<far_reading> found;
     std::size_t total = 0;
     auto by_index = [](const far_reading& a, const far_reading& b) { return a.index < b.index; };
     for (unsigned d = 0; d < decade_count; ++d)
         for (unsigned p = 1; p < positions; ++p) {
             const setting_record& r = settings_[p][d];
             for (std::size_t i = 0; i < r.starts.size(); ++i) {
-                const std::size_t before = found.size();
+                const std::size_t before = far_.size();
                 judge_run(p, d, r.starts[i],
-                          i + 1 < r.starts.size() ? r.starts[i + 1] : r.readings.size(), found);
-                total += found.size() - before;
-                if (found.size() > 2 * max_warnings) {
-                    std::sort(found.begin(), found.end(), by_index);
-                    found.resize(max_warnings);
+                          i + 1 < r.starts.size() ? r.starts[i + 1] : r.readings.size(), far_);
+                total += far_.size() - before;
+                if (far_.size() > 2 * max_far_kept) {
+                    std::sort(far_.begin(), far_.end(), by_index);
+                    far_.resize(max_far_kept);
                 }
             }
         }
-    std::sort(found.begin(), found.end(), by_index);
-    for (std::size_t i = 0; i < found.size() && i < max_warnings; ++i) {
-        const far_reading& f = found[i];
+    std::sort(far_.begin(), far_.end(), by_index);
+    if (far_.size() > max_far_kept)
+        far_.resize(max_far_kept);
+    for (std::size_t i = 0; i < far_.size() && i < max_warnings; ++i) {
+        const far_reading& f = far_[i];
         const setting_record& r = settings_[f.p][f.d];
-        const double nominal = g_.nominal[f.p][f.d];
+        const double nominal = finder_.nominal({f.p, f.d});
         const double mean = r.sum / static_cast<double>(r.count);
         const double without = (r.sum - f.value) / static_cast<double>(r.count - 1);
         const std::size_t line = line_of(f.index);
@@ -459,6 +416,13 @@ std::size_t log_audit::far_messages(std::vector<message>& out) {
 }
 
 std::size_t log_audit::finish(const char* file, std::FILE* out, bool strict) {
+    std::string text;
+    const std::size_t total = finish(file, text, strict);
+    std::fputs(text.c_str(), out);
+    return total;
+}
+
+std::size_t log_audit::finish(const char* file, std::string& text, bool strict) {
     close_left_out();
     std::vector<message> messages;
     const std::size_t total = left_out_messages(messages) + missing_messages(messages) +
@@ -475,17 +439,17 @@ std::size_t log_audit::finish(const char* file, std::FILE* out, bool strict) {
     auto at = [&name](std::size_t line) {
         return line == 0 ? name + ": " : name + ":" + std::to_string(line) + ": ";
     };
-    const char* label = strict ? "error" : "warning";
+    const std::string label = strict ? "error" : "warning";
     for (std::size_t i = 0; i < order.size() && i < max_warnings; ++i) {
         const message& m = messages[order[i].second];
-        std::fprintf(out, "%s%s: %s\n", at(m.line).c_str(), label, m.text.c_str());
+        text += at(m.line) + label + ": " + m.text + "\n";
         for (std::size_t n = 0; n < m.notes.size() && n < max_notes; ++n)
-            std::fprintf(out, "%snote: %s\n", at(m.notes[n].line).c_str(), m.notes[n].text.c_str());
+            text += at(m.notes[n].line) + "note: " + m.notes[n].text + "\n";
     }
     if (total > max_warnings) {
         const std::size_t more = total - max_warnings;
-        std::fprintf(out, "%snote: %zu more %s%s not shown\n", at(0).c_str(), more, label,
-                     more == 1 ? "" : "s");
+        text += at(0) + format("note: %zu more ", more) + label + (more == 1 ? "" : "s") +
+                " not shown\n";
     }
     std::size_t measured = 0;
     for (unsigned d = 0; d < decade_count; ++d)
@@ -494,10 +458,9 @@ std::size_t log_audit::finish(const char* file, std::FILE* out, bool strict) {
     const std::string settings =
         format("%zu of %u settings measured", measured, (positions - 1) * decade_count);
     if (in_report_ == readings_)
-        std::fprintf(out, "%s%zu readings, all in the report; %s\n", at(0).c_str(), readings_,
-                     settings.c_str());
+        text += at(0) + format("%zu readings, all in the report; ", readings_) + settings + "\n";
     else
-        std::fprintf(out, "%s%zu of %zu readings in the report; %s\n", at(0).c_str(), in_report_,
-                     readings_, settings.c_str());
+        text += at(0) + format("%zu of %zu readings in the report; ", in_report_, readings_) +
+                settings + "\n";
     return total;
 }

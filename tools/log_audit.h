@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/classify.h"
 #include "analysis/grid.h"
+#include "setting_finder.h"
 
 class log_audit {
   public:
@@ -41,10 +41,23 @@ class log_audit {
     // `strict`), then a one-line summary.  Returns the number of warnings,
     // shown or not.  Call once, after the last add().
     std::size_t finish(const char* file, std::FILE* out, bool strict = false);
+    // The same, into `text`.
+    std::size_t finish(const char* file, std::string& text, bool strict = false);
 
     // After finish(): how many readings of setting (p, d) lie far from the
-    // rest of their run.
-    std::size_t far_readings(unsigned p, unsigned d) const { return settings_[p][d].far; }
+    // rest of their run, and the first max_far_kept of them in log order.
+    std::size_t far_count(unsigned p, unsigned d) const { return settings_[p][d].far; }
+    static constexpr std::size_t max_far_kept = 1000;
+    struct far_reading {
+        std::size_t index; // among the log's readings
+        unsigned p, d;
+        double value, median, scatter;
+        std::size_t run_first, run_last, run_count; // the run, as indices
+    };
+    const std::vector<far_reading>& far_readings() const { return far_; }
+
+    // The 1-based line of the reading of the given 0-based index.
+    std::size_t line_of(std::size_t index) const;
 
     // A warning or error and its notes, each without "FILE:LINE: label: ".
     struct message {
@@ -89,19 +102,10 @@ class log_audit {
         std::vector<std::uint32_t> starts; // where each stretch begins in `readings`
         std::size_t far = 0;               // readings far from the rest of their run
     };
-    // A reading far from the rest of its run, for the warning.
-    struct far_reading {
-        std::size_t index;
-        unsigned p, d;
-        double value, median, scatter;
-        std::size_t run_first, run_last, run_count; // the run, as log indices
-    };
 
     void take(unsigned p, unsigned d, double s);
     void leave_out(kind why, unsigned p, unsigned d, double s, std::size_t line);
     void close_left_out();
-    void nearest_setting(double s, unsigned& p, unsigned& d) const;
-    std::size_t line_of(std::size_t index) const;
     std::string setting_name(unsigned p, unsigned d) const;
 
     void judge_run(unsigned p, unsigned d, std::size_t from, std::size_t to,
@@ -111,9 +115,7 @@ class log_audit {
     std::size_t several_stretch_messages(std::vector<message>& out);
     std::size_t far_messages(std::vector<message>& out);
 
-    grid g_{};
-    window windows_[positions][decade_count]{};
-    double per_step_[decade_count]{};
+    setting_finder finder_;
     setting_record settings_[positions][decade_count]{};
 
     std::size_t readings_ = 0, in_report_ = 0;
@@ -129,4 +131,5 @@ class log_audit {
         std::size_t index, line;
     };
     std::vector<line_jump> jumps_;
+    std::vector<far_reading> far_;
 };

@@ -55,9 +55,18 @@ bool has_control(std::string_view text) {
     return false;
 }
 
+bool take(std::string_view arg, std::string_view option, std::string_view& value) {
+    if (arg.substr(0, option.size()) != option)
+        return false;
+    value = arg.substr(option.size());
+    return true;
+}
+
+} // namespace
+
 // Written beside its place, then renamed, so that a half-written file is
 // never compiled.
-bool write_file(const std::string& text, const std::string& path) {
+bool write_whole_file(const std::string& text, const std::string& path) {
     const std::string partial = path + ".partial";
     std::FILE* f = std::fopen(partial.c_str(), "wb");
     if (!f)
@@ -72,15 +81,6 @@ bool write_file(const std::string& text, const std::string& path) {
     std::remove(path.c_str()); // rename does not replace a file everywhere
     return std::rename(partial.c_str(), path.c_str()) == 0;
 }
-
-bool take(std::string_view arg, std::string_view option, std::string_view& value) {
-    if (arg.substr(0, option.size()) != option)
-        return false;
-    value = arg.substr(option.size());
-    return true;
-}
-
-} // namespace
 
 bool table_output::take_options(int& argc, char** argv) {
     int kept = 1;
@@ -135,10 +135,10 @@ bool table_output::write(const std::vector<float>& readings, const std::string& 
             errno = EINVAL;
             return false;
         }
-        if (!write_file(table_bytes(readings, big_endian), failed))
+        if (!write_whole_file(table_bytes(readings, big_endian), failed))
             return false;
     }
-    if (!write_file(table_source(*this, readings, bytes_file), source)) {
+    if (!write_whole_file(table_source(*this, readings, bytes_file), source)) {
         const int saved = errno;
         remove(source);
         errno = saved;

@@ -41,3 +41,8 @@ std::string table_bytes(const std::vector<float>& readings, bool big_endian);
 // the incbin form, as the source should name it.
 std::string table_source(const table_output& output, const std::vector<float>& readings,
                          const std::string& bytes_file);
+
+// Writes `text` to `path` beside its place, then renames it, so that a
+// half-written file is never read; false on a failure, with errno saying
+// why.
+bool write_whole_file(const std::string& text, const std::string& path);

@@ -131,7 +131,7 @@ void scan_setting(grid& g, unsigned p, unsigned d, std::span<const float> readin
     std::copy(readings.begin() + static_cast<std::ptrdiff_t>(whole), readings.end(), tail);
     // Only a window that meets the echo band can accept a reading to echo;
     // the others keep their running sum in registers, free of the call.
-    if (d > 0 && w.low < echo_high && echo_low < w.high) {
+    if (echo && d > 0 && w.low < echo_high && echo_low < w.high) {
         take_hits(readings.data(), whole, b, search, add_and_echo);
         take_hits(tail, block, b, search, add_and_echo);
     } else {

@@ -28,8 +28,8 @@ bool echoed(unsigned d, double s);
 // Scans every reading for every setting of positions 1 to 10 (decade-major
 // order), sums and counts the accepted ones in table order, and turns each
 // sum into a mean.  Readings near 300 ohm accepted in decades 1E2 to 1E5
-// are echoed to `echo` as they are accepted.  A setting with no readings
-// gets a not-a-number mean.
+// are echoed to `echo` as they are accepted (a null `echo` echoes nothing).
+// A setting with no readings gets a not-a-number mean.
 void classify(grid& g, std::span<const float> readings, std::FILE* echo);
 
 // The instruction set classify() searches the readings with; the results
@@ -45,6 +45,5 @@ vector_unit best_unit(); // the one classify() takes by default
 void classify(grid& g, std::span<const float> readings, std::FILE* echo, vector_unit unit);
 
 // The same classification as a plain triple loop on doubles: the reference
-// that the fast one is checked and measured against.  A null `echo` echoes
-// nothing.
+// that the fast one is checked and measured against.
 void classify_plain(grid& g, std::span<const float> readings, std::FILE* echo);

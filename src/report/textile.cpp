@@ -53,9 +53,13 @@ const char* band_colour(double ppm) {
     return nullptr;
 }
 
+const char* cell_colour(double ppm) {
+    return within(ppm, shown_limit_ppm) ? band_colour(ppm) : nullptr;
+}
+
 void textile_cell(std::FILE* out, const char* band_format, double value, double ppm,
                   std::uint32_t count) {
-    const char* colour = within(ppm, shown_limit_ppm) ? band_colour(ppm) : nullptr;
+    const char* colour = cell_colour(ppm);
     if (colour)
         std::fprintf(out, band_format, colour, value, static_cast<int>(count));
     else if (within(ppm, percent_limit_ppm))

@@ -9,6 +9,9 @@
 
 // Colour code of the band that `ppm` falls in; nullptr outside every band.
 const char* band_colour(double ppm);
+// Colour code of a cell of the tables: its band's within the shown limit,
+// else nullptr (a deviation in percent, or "Invalid data").
+const char* cell_colour(double ppm);
 
 // Formats of a band cell in the table of means and in the table of ppm
 // values; each takes the colour code, the value and the count.

@@ -1,0 +1,161 @@
+// The results file and the page the build writes beside the program.  The
+// file is checked against an evaluation of the log made here, by a plain
+// loop over the acceptance windows as the report states them.
+#include <cmath>
+#include <cstddef>
+#include <map>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bench_log.h"
+#include "log_audit.h"
+#include "results.h"
+#include "results_page.h"
+#include "shipped_log.h"
+
+namespace {
+
+struct reading_at {
+    float value;
+    std::size_t line; // cppcheck-suppress unusedStructMember
+};
+
+struct evaluated {
+    log_results results;
+    std::string audit_text;
+    std::vector<reading_at> readings;
+};
+
+evaluated evaluate_log(const std::string& text) {
+    evaluated e;
+    std::vector<float> readings;
+    log_error error;
+    log_audit audit;
+    EXPECT_TRUE(read_log(text, readings, error, [&](float reading, std::size_t line) {
+        audit.add(reading, line);
+        e.readings.push_back({reading, line});
+    }));
+    audit.finish("log", e.audit_text);
+    evaluate(readings, audit, e.results);
+    return e;
+}
+
+std::vector<std::string> split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    for (std::size_t end; (end = text.find(separator, at)) != std::string::npos;
+         at = end + separator.size())
+        parts.push_back(text.substr(at, end - at));
+    parts.push_back(text.substr(at));
+    return parts;
+}
+
+// One setting as the report states it: the window is open, 0.1 ohm wide
+// either side in the 10 ohm decade and 0.8 % of the step in the others,
+// and a reading at nominal is never taken; the mean is the sum in log order
+// over the count.
+void expect_row(const std::vector<reading_at>& log, unsigned p, unsigned d,
+                const std::vector<std::string>& row) {
+    const double step = std::pow(10.0, d + 1), nominal = p * step;
+    const double half = d == 0 ? 0.1 : 0.008 * step;
+    std::vector<reading_at> taken;
+    for (const reading_at& r : log)
+        if (nominal - half < r.value && r.value < nominal + half && r.value != nominal)
+            taken.push_back(r);
+    ASSERT_EQ(13u, row.size());
+    EXPECT_EQ(std::to_string(p), row[0]);
+    EXPECT_EQ("1E" + std::to_string(d + 1), row[1]);
+    EXPECT_EQ(std::to_string(static_cast<long>(nominal)), row[2]);
+    EXPECT_EQ(std::to_string(taken.size()), row[3]);
+    if (taken.empty()) {
+        for (std::size_t i = 4; i < 12; ++i)
+            EXPECT_EQ("", row[i]) << "column " << i;
+        return;
+    }
+    double sum = 0;
+    float low = taken[0].value, high = taken[0].value;
+    for (const reading_at& r : taken) {
+        sum += r.value;
+        low = std::min(low, r.value);
+        high = std::max(high, r.value);
+    }
+    const double n = static_cast<double>(taken.size()), mean = sum / n;
+    double squares = 0;
+    for (const reading_at& r : taken)
+        squares += (r.value - mean) * (r.value - mean);
+    const double sd_ppm = std::sqrt(squares / (n - 1)) / nominal * 1e6;
+    EXPECT_EQ(mean, std::stod(row[4])) << row[4];
+    EXPECT_EQ((mean / nominal - 1) * 1e6, std::stod(row[5])) << row[5];
+    EXPECT_NEAR(sd_ppm, std::stod(row[6]), 1e-9 * sd_ppm);
+    EXPECT_NEAR(sd_ppm / std::sqrt(n), std::stod(row[7]), 1e-9 * sd_ppm);
+    EXPECT_EQ(low, std::stof(row[8]));
+    EXPECT_EQ(high, std::stof(row[9]));
+    EXPECT_EQ(std::to_string(taken.front().line), row[10]);
+    EXPECT_EQ(std::to_string(taken.back().line), row[11]);
+}
+
+void expect_file_matches(const std::string& log, const std::string& outliers_300) {
+    const evaluated e = evaluate_log(log);
+    const std::vector<std::string> lines = split(results_csv(e.results), "\r\n");
+    ASSERT_EQ(52u, lines.size()); // header, 50 rows, nothing after the last line end
+    EXPECT_EQ("position,decade,nominal_ohm,count,mean_ohm,deviation_ppm,stdev_ppm,u_mean_ppm,"
+              "min_ohm,max_ohm,first_line,last_line,outliers",
+              lines[0]);
+    EXPECT_EQ("", lines[51]);
+    for (unsigned p = 1; p <= 10; ++p)
+        for (unsigned d = 0; d < 5; ++d) {
+            const std::vector<std::string> row = split(lines[(p - 1) * 5 + d + 1], ",");
+            expect_row(e.readings, p, d, row);
+            EXPECT_EQ(p == 3 && d == 1 ? outliers_300 : "0", row.back()) << p << " " << d;
+        }
+}
+
+} // namespace
+
+TEST(ResultsFile, ShippedLogMatchesAnEvaluationOfItsOwn) {
+    expect_file_matches(file_text(DECADE_SHIPPED_LOG), "0");
+}
+
+TEST(ResultsFile, SettingWithoutReadingsHasEmptyFieldsAndAGlitchIsCounted) {
+    std::map<std::size_t, std::string> lines{{5190, "300.5"}};
+    for (std::size_t line = 5375; line <= 5390; ++line) // the 50 ohm run
+        lines[line] = "# not measured";
+    const std::string log = shipped_replacing(lines);
+    expect_file_matches(log, "1");
+    const evaluated e = evaluate_log(log);
+    EXPECT_EQ("5,1E1,50,0,,,,,,,,,0", split(results_csv(e.results), "\r\n")[21]);
+}
+
+TEST(ResultsFile, OneReadingHasNoScatter) {
+    const evaluated e = evaluate_log("300.0066\n");
+    EXPECT_EQ("3,1E2,300,1,300.006591796875,21.972656250035527,,,300.0066,300.0066,1,1,0",
+              split(results_csv(e.results), "\r\n")[12]);
+}
+
+// A log far longer than a chart is wide, its settings in random order.
+TEST(ResultsPage, IsSelfContainedAndBoundedWhateverTheLog) {
+    std::mt19937 rng(7);
+    std::string log;
+    for (int i = 0; i < 200000; ++i) {
+        const auto position = static_cast<double>(1 + rng() % 10);
+        const auto decade = static_cast<double>(1 + rng() % 5);
+        const auto off = static_cast<double>(rng() % 2001) - 1000;
+        log += std::to_string(position * std::pow(10.0, decade) * (1 + off * 1e-7)) + "\n";
+    }
+    const evaluated e = evaluate_log(log);
+    const std::string page = results_page(e.results, "log <&>", e.audit_text);
+    EXPECT_LT(page.size(), 3'000'000u);
+    EXPECT_LT(results_csv(e.results).size(), 20'000u);
+    for (const char* outside : {"<script", "src=", "href=", "url(", "@import",
+                                "http:", "https:", "<link", "<iframe", "<object", "<img"})
+        EXPECT_EQ(std::string::npos, page.find(outside)) << outside;
+    std::size_t charts = 0;
+    for (std::size_t at = 0; (at = page.find("<svg", at)) != std::string::npos; ++at)
+        ++charts;
+    EXPECT_EQ(5u + 50u + 1u, charts); // the decades, the settings, the whole log
+    EXPECT_NE(std::string::npos, page.find("log &lt;&amp;&gt;"));
+}

@@ -1,0 +1,68 @@
+// The results of a log that the build writes beside the program: each
+// setting's figures (the report's count, mean and ppm, computed by the
+// report's own code, with the scatter, the standard uncertainty of the mean
+// and the extremes added), and the readings drawn to a bounded size for the
+// page of charts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "analysis/grid.h"
+#include "log_audit.h"
+
+// The values of the readings that fall in one pixel column of a chart.
+struct chart_column {
+    float low = 0, high = 0;
+    std::uint32_t count = 0;
+    void add(float value);
+};
+
+// A reading the audit names as far from the rest of its run.
+struct marked_reading {
+    std::size_t at;   // its place among the setting's readings
+    std::size_t line; // in the log
+    double ppm;       // from nominal
+};
+
+struct setting_figures {
+    std::uint32_t count = 0;
+    double mean = 0, ppm = 0; // the report's own
+    // Of the readings, relative to nominal; not a number below two readings.
+    double stdev_ppm = std::numeric_limits<double>::quiet_NaN();
+    double u_mean_ppm = std::numeric_limits<double>::quiet_NaN();
+    float min = 0, max = 0;
+    std::size_t first_line = 0, last_line = 0;
+    std::size_t outliers = 0;
+    // Its readings in log order, as ppm from nominal, in at most
+    // run_columns columns.
+    std::vector<chart_column> columns;
+    std::vector<marked_reading> marked;
+};
+
+struct log_results {
+    double nominal[positions][decade_count];
+    setting_figures settings[positions][decade_count];
+    // Every reading's deviation from the nearest setting, in ppm, in at most
+    // log_columns columns: those the report takes and those it leaves out.
+    std::vector<chart_column> taken, left_out;
+    std::size_t readings = 0, first_line = 0, last_line = 0;
+};
+
+inline constexpr std::size_t run_columns = 240;
+inline constexpr std::size_t log_columns = 960;
+
+// The results of `readings`, which `audit` has been given and finished.
+void evaluate(std::span<const float> readings, const log_audit& audit, log_results& results);
+
+// One header line, then one row per setting, positions 1 to 10, each with
+// decades 1E1 to 1E5; RFC 4180, CR LF line ends.
+std::string results_csv(const log_results& results);
+
+// The shortest text without an exponent that reads back as exactly `value`.
+std::string double_text(double value);
