@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# Import, build and run time of decade-report for a large log of N random
-# readings spread over all 50 settings, and the peak memory of the build's
-# largest process (GNU time, package `time`).
-# Usage: bench/large_log.sh N [BUILD_DIR]   (default: build-large-N)
+# Import, build and run time of decade-report for a large log of N readings
+# within 100 ppm of a nominal value, and the peak memory of the build's
+# largest process (GNU time, package `time`).  SHAPE random spreads them
+# over all 50 settings in random order; runs measures each setting in one
+# run of N/50, the shape the audit keeps readings for.
+# Usage: bench/large_log.sh N [BUILD_DIR] [random|runs]   (default: build-large-N random)
 set -euo pipefail
-n=${1:?usage: bench/large_log.sh N [BUILD_DIR]}
+n=${1:?usage: bench/large_log.sh N [BUILD_DIR] [random|runs]}
 build=${2:-build-large-$n}
+shape=${3:-random}
 source=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$build"
 log=$(cd "$build" && pwd)/log.txt
 
-awk -v n="$n" 'BEGIN {
+awk -v n="$n" -v shape="$shape" 'BEGIN {
     srand(2026)
-    print "# " n " random readings within 100 ppm of a nominal value"
+    print "# " n " readings within 100 ppm of a nominal value, " shape
     for (i = 0; i < n; i++) {
-        nominal = (1 + int(rand() * 10)) * 10 ^ (1 + int(rand() * 5))
+        k = shape == "runs" ? int(i * 50 / n) : int(rand() * 50)
+        nominal = (1 + k % 10) * 10 ^ (1 + int(k / 10))
         printf "%.9g\n", nominal * (1 + (rand() - 0.5) * 2e-4)
     }
 }' >"$log"
@@ -42,9 +46,11 @@ timed "import and build" cmake --build "$build" --target decade-report -j
 # Editing the log imports it again; only its table and the link follow.
 touch "$log"
 timed "rebuild after editing the log" cmake --build "$build" --target decade-report -j
-timed "import_log alone" "$build/import_log" ${form:+--table=$form} "$log" "$build/import.cpp"
-rm -f "$build/import.cpp" "$build/import.bin"
+timed "import_log alone" "$build/import_log" ${form:+--table=$form} --csv="$build/import.csv" \
+    --page="$build/import.html" "$log" "$build/import.cpp"
+rm -f "$build/import.cpp" "$build/import.bin" "$build/import.csv" "$build/import.html"
 
+echo "results file: $(wc -c <"$build/decade-report.csv") bytes, page: $(wc -c <"$build/decade-report.html") bytes"
 "$build/decade-report" >"$build/report.txt"
 for run in 1 2 3; do
     TIMEFORMAT="run $run: %R s"
