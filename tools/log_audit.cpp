@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdarg>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -12,24 +11,9 @@
 #include "analysis/stats.h"
 #include "bench_log.h"
 #include "readings.h"
+#include "text_format.h"
 
 namespace {
-
-// MinGW's C++ runtime formats as C99 does (%zu), and says so with this.
-#ifdef __MINGW_PRINTF_FORMAT
-#define AUDIT_PRINTF __MINGW_PRINTF_FORMAT
-#else
-#define AUDIT_PRINTF printf
-#endif
-std::string format(const char* pattern, ...) __attribute__((format(AUDIT_PRINTF, 1, 2)));
-std::string format(const char* pattern, ...) {
-    char buf[512];
-    va_list args;
-    va_start(args, pattern);
-    std::vsnprintf(buf, sizeof buf, pattern, args);
-    va_end(args);
-    return buf;
-}
 
 std::string span_text(std::size_t first, std::size_t last) {
     return first == last ? format("%zu", first) : format("%zu-%zu", first, last);

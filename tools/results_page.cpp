@@ -2,30 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <string_view>
 
 #include "analysis/stats.h"
 #include "bench_log.h"
 #include "report/textile.h"
 #include "setting_finder.h"
+#include "text_format.h"
 
 namespace {
-
-#ifdef __MINGW_PRINTF_FORMAT
-#define PAGE_PRINTF __MINGW_PRINTF_FORMAT
-#else
-#define PAGE_PRINTF printf
-#endif
-std::string format(const char* pattern, ...) __attribute__((format(PAGE_PRINTF, 1, 2)));
-std::string format(const char* pattern, ...) {
-    char buf[512];
-    va_list args;
-    va_start(args, pattern);
-    std::vsnprintf(buf, sizeof buf, pattern, args);
-    va_end(args);
-    return buf;
-}
 
 std::string escaped(std::string_view text) {
     std::string out;

@@ -1,0 +1,14 @@
+// printf into a std::string, for the messages and pages the tools write.
+#pragma once
+
+#include <string>
+
+// MinGW's C++ runtime formats as C99 does (%zu), and says so with this.
+#ifdef __MINGW_PRINTF_FORMAT
+#define TEXT_FORMAT_PRINTF __MINGW_PRINTF_FORMAT
+#else
+#define TEXT_FORMAT_PRINTF printf
+#endif
+
+// At most 511 bytes of text: a piece of a line, not a whole page.
+std::string format(const char* pattern, ...) __attribute__((format(TEXT_FORMAT_PRINTF, 1, 2)));
