@@ -182,8 +182,8 @@ std::string run_chart(const log_results& r, unsigned p, unsigned d) {
     return svg + "</svg></figure>\n";
 }
 
-// Deviations in ppm on a scale that is linear near zero and logarithmic
-// beyond: a scatter of 1 ppm and a reading 10 % off both show.
+// Deviations in ppm on a scale that is linear within 1 ppm of zero and
+// logarithmic beyond: a scatter of 1 ppm and a reading 10 % off both show.
 double warped(double ppm) {
     return std::copysign(std::log10(1 + std::fabs(ppm)), ppm);
 }
@@ -194,8 +194,8 @@ std::string log_chart(const log_results& r) {
     std::string svg = "<svg viewBox=\"0 0 960 280\" role=\"img\" class=\"log\">"
                       "<text class=\"title\" x=\"64\" y=\"14\">Each reading's deviation from the "
                       "nearest setting, ppm, against its place in the log</text>";
-    const char* labels[] = {"-100 %", "-1 %", "-100", "-1", "0", "1", "100", "1 %", "100 %"};
-    const double values[] = {-1e6, -1e4, -100, -1, 0, 1, 100, 1e4, 1e6};
+    const char* labels[] = {"-100 %", "-1 %", "-100 ppm", "0", "100 ppm", "1 %", "100 %"};
+    const double values[] = {-1e6, -1e4, -100, 0, 100, 1e4, 1e6};
     for (std::size_t i = 0; i < std::size(values); ++i)
         svg += format("<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>"
                       "<text class=\"tick\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%s</text>",
