@@ -85,6 +85,22 @@ TEST(ImportProcess, WrongNumberOfArgumentsGivesTheUsageAndExitsTwo) {
     }
 }
 
+// A value an option does not take is no silent default: an empty name
+// would give the table the program's own name, a misspelt byte order the
+// bytes of the other order.
+TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
+    scratch s;
+    const std::string log = s.file("log.txt", "10.002\n");
+    const std::string out = s.path("out.cpp");
+    for (const char* option :
+         {"--name=", "--byte-order=", "--byte-order=middle", "--table=embed"}) {
+        outcome r = import({option, log, out});
+        EXPECT_EQ(2, r.exit_code) << option;
+        EXPECT_EQ(as_written(usage), r.err) << option;
+        EXPECT_FALSE(fs::exists(out)) << option;
+    }
+}
+
 // "7" without a line end is a log of one reading, which the audit places.
 TEST(ImportProcess, OneByteLogIsOneReading) {
     scratch s;
@@ -185,6 +201,18 @@ TEST(ImportProcess, FoldersAndPipesAreNeitherLogsNorTables) {
     EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
+// A symbolic link at the place of the table is replaced by the table, and
+// what it points to is left as it was.
+TEST(ImportProcess, LinkAtTheTablesPlaceIsReplacedNotFollowed) {
+    scratch s;
+    const std::string out = s.path("out.cpp"), elsewhere = s.file("elsewhere.cpp", "kept\n");
+    fs::create_symlink(elsewhere, out);
+    const outcome r = import({DECADE_SHIPPED_LOG, out});
+    EXPECT_EQ(0, r.exit_code) << r.err;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
+    EXPECT_EQ("kept\n", file_text(elsewhere.c_str()));
+}
+
 // A file size limit stops the writing of the table part way.
 TEST(ImportProcess, FailedWriteExitsOneAndLeavesNoTable) {
     scratch s;
@@ -258,6 +286,21 @@ TEST(ImportProcess, BytesInAFolderOfQuotesAndBackslashesAreNamedEscapedTwice) {
                                      .find("\nDECADE_TABLE_INCBIN(data, \"" + s.dir.string() +
                                            R"(/a \\\"b\\\" \\\\c 'd'/out.bin");)" + "\n"))
         << file_text(out.c_str());
+}
+
+// A line end cannot be named in the source: a folder with one in its name
+// is refused before anything is written there.
+TEST(ImportProcess, FolderWithALineEndInItsNameIsRefused) {
+    scratch s;
+    const fs::path folder = s.dir / "line\nend";
+    fs::create_directory(folder);
+    const std::string out = (folder / "out.cpp").string();
+    const outcome r = import({"--table=incbin", DECADE_SHIPPED_LOG, out});
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_TRUE(r.err.ends_with("import_log: cannot write " + (folder / "out.bin").string() +
+                                ": Invalid argument\n"))
+        << r.err;
+    EXPECT_TRUE(fs::is_empty(folder));
 }
 
 // The log comes through a pipe whose writer sends NUL bytes without a line
