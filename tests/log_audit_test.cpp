@@ -232,6 +232,113 @@ TEST(LogAudit, ReadingFiftyScattersOffIsNamedWhereverItStands) {
     }
 }
 
+// The 300 ohm run cut to 8 readings, or 7, with one far off, alone or with
+// the setting measured once more at the end of the log: a run of 8 is
+// judged, a later stretch or not, a run of 7 is too short to judge.
+TEST(LogAudit, RunOfEightIsJudgedAndOfSevenNot) {
+    const std::string named = "log:5190: warning: 300.5 Ω lies far from the rest of its run of "
+                              "the 300 Ω setting (position 3, decade 1E2), 8 readings on lines "
+                              "5188-5195: ";
+    const struct {
+        std::size_t readings;
+        bool again;
+        std::string found;
+    } cases[] = {
+        {8, false, named},
+        {8, true, named},
+        {7, false, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> run = {"300.5"};
+        for (double v : shipped_lines(5191, 5188 + c.readings - 1))
+            run.push_back(reading_text(static_cast<float>(v)));
+        const std::string text =
+            audit_text(shipped_with(5190, 5203, run) + (c.again ? "300.0066\n" : ""));
+        if (c.found.empty())
+            EXPECT_EQ(std::string::npos, text.find("lies far")) << text;
+        else
+            EXPECT_NE(std::string::npos, text.find(c.found)) << text;
+    }
+}
+
+// The 300 ohm run logged by a meter of 6 digits, all but one reading
+// 300.006: the scatter is the meter's step, 0.001 ohm, and a reading is far
+// from 20 steps off.
+TEST(LogAudit, SixDigitRunIsJudgedByTheMetersStep) {
+    const struct {
+        const char* reading;
+        std::string found;
+    } cases[] = {
+        {"300.036", "log:5190: warning: 300.036 Ω lies far from the rest of its run of the 300 Ω "
+                    "setting (position 3, decade 1E2), 16 readings on lines 5188-5203: +100.0 ppm "
+                    "from their median, 30 times their scatter of 3.3 ppm\n"},
+        {"300.016", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> run(16, "300.006");
+        run[2] = c.reading;
+        const std::string text = audit_text(shipped_with(5188, 5203, run));
+        if (c.found.empty())
+            EXPECT_EQ(std::string::npos, text.find("lies far")) << text;
+        else
+            EXPECT_NE(std::string::npos, text.find(c.found)) << text;
+    }
+}
+
+// Half of the 300 ohm run wild, either side of the rest, is no run to judge;
+// one reading less, and each wild one is named.  The wild readings have as
+// many digits as the rest, so that the step the run shows stays theirs.
+TEST(LogAudit, RunHalfOfItFarOffIsNotJudged) {
+    const struct {
+        std::map<std::size_t, std::string> wild;
+        std::size_t named;
+    } cases[] = {
+        {{{5188, "300.51234"},
+          {5190, "299.48766"},
+          {5192, "300.51234"},
+          {5194, "299.48766"},
+          {5196, "300.51234"},
+          {5198, "299.48766"},
+          {5200, "300.51234"},
+          {5202, "299.48766"}},
+         0},
+        {{{5188, "300.51234"},
+          {5190, "299.48766"},
+          {5192, "300.51234"},
+          {5194, "299.48766"},
+          {5196, "300.51234"},
+          {5198, "299.48766"},
+          {5200, "300.51234"}},
+         7},
+    };
+    for (const auto& c : cases) {
+        const std::string text = audit_text(shipped_replacing(c.wild));
+        std::size_t named = 0;
+        for (std::size_t at = 0; (at = text.find("lies far", at)) != std::string::npos; ++at)
+            ++named;
+        EXPECT_EQ(c.named, named) << text;
+    }
+}
+
+// 45 readings far from the rest of the 20 kohm run, one every 100 lines:
+// the first 20 are shown, the rest counted.
+TEST(LogAudit, FarReadingsPastTwentyAreTheFirstShown) {
+    std::map<std::size_t, std::string> far;
+    for (std::size_t line = 200; line <= 4600; line += 100)
+        far[line] = "20010";
+    const audit_result result = audit(shipped_replacing(far));
+    EXPECT_EQ(45u, result.warnings);
+    std::vector<std::string> shown;
+    for (const std::string& line : lines_of(result.text))
+        if (line.find(": warning: ") != std::string::npos)
+            shown.push_back(line.substr(0, line.find(": warning: ")));
+    std::vector<std::string> first;
+    for (std::size_t line = 200; line <= 2100; line += 100)
+        first.push_back("log:" + std::to_string(line));
+    EXPECT_EQ(first, shown);
+    EXPECT_NE(std::string::npos, result.text.find("\nlog: note: 25 more warnings not shown\n"));
+}
+
 TEST(LogAudit, CleanRunsOfAnyScatterAreNotFlagged) {
     const struct {
         double scatter_ppm;
