@@ -1,5 +1,6 @@
 // The importer as a program: what it says and leaves behind when the log,
 // the arguments or the writing of the table fail.
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -82,6 +83,22 @@ TEST(ImportProcess, WrongNumberOfArgumentsGivesTheUsageAndExitsTwo) {
         EXPECT_EQ(2, r.exit_code) << args.size();
         EXPECT_EQ(as_written(usage), r.err);
         EXPECT_FALSE(fs::exists(out));
+    }
+}
+
+// A value an option does not take is no silent default: an empty name
+// would give the table the program's own name, a misspelt byte order the
+// bytes of the other order.
+TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
+    scratch s;
+    const std::string log = s.file("log.txt", "10.002\n");
+    const std::string out = s.path("out.cpp");
+    for (const char* option :
+         {"--name=", "--byte-order=", "--byte-order=middle", "--table=embed"}) {
+        outcome r = import({option, log, out});
+        EXPECT_EQ(2, r.exit_code) << option;
+        EXPECT_EQ(as_written(usage), r.err) << option;
+        EXPECT_FALSE(fs::exists(out)) << option;
     }
 }
 
@@ -185,6 +202,18 @@ TEST(ImportProcess, FoldersAndPipesAreNeitherLogsNorTables) {
     EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
+// A symbolic link at the place of the table is replaced by the table, and
+// what it points to is left as it was.
+TEST(ImportProcess, LinkAtTheTablesPlaceIsReplacedNotFollowed) {
+    scratch s;
+    const std::string out = s.path("out.cpp"), elsewhere = s.file("elsewhere.cpp", "kept\n");
+    fs::create_symlink(elsewhere, out);
+    const outcome r = import({DECADE_SHIPPED_LOG, out});
+    EXPECT_EQ(0, r.exit_code) << r.err;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
+    EXPECT_EQ("kept\n", file_text(elsewhere.c_str()));
+}
+
 // A file size limit stops the writing of the table part way.
 TEST(ImportProcess, FailedWriteExitsOneAndLeavesNoTable) {
     scratch s;
@@ -196,6 +225,83 @@ TEST(ImportProcess, FailedWriteExitsOneAndLeavesNoTable) {
     EXPECT_TRUE(r.err.ends_with("import_log: cannot write " + out + ": File too large\n")) << r.err;
     EXPECT_TRUE(fs::is_empty(s.dir)) << "a table or a part of one is left";
     EXPECT_FALSE(fs::exists(out));
+}
+
+// A small table is written only when its file is closed: a file that is
+// /dev/full fails then, as on a full disk.  A folder at the place of the
+// bytes makes the renaming fail.  Either way the importer names the file
+// that failed, exits one, and leaves neither a table nor a part of one.
+TEST(ImportProcess, FailedCloseOrRenameNamesTheFileAndLeavesNothing) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const struct {
+        const char* table;
+        const char* full; // made /dev/full while it is written
+        const char* folder;
+        const char* failed;
+        const char* why;
+    } cases[] = {
+        {"literal", "out.cpp.partial", nullptr, "out.cpp", "No space left on device"},
+        {"incbin", "out.bin.partial", nullptr, "out.bin", "No space left on device"},
+        {"incbin", "out.cpp.partial", nullptr, "out.cpp", "No space left on device"},
+        {"incbin", nullptr, "out.bin", "out.bin", "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        scratch s;
+        const std::string log = s.file("log.txt", "300.0066\n");
+        const std::string out = s.path("out.cpp");
+        import_good(out);
+        std::vector<std::string> left = {"log.txt"};
+        if (c.full)
+            fs::create_symlink("/dev/full", s.path(c.full));
+        if (c.folder) {
+            fs::create_directory(s.path(c.folder));
+            s.file(std::string(c.folder) + "/kept", "");
+            left.push_back(c.folder);
+        }
+        const outcome r = import({"--table=" + std::string(c.table), log, out});
+        EXPECT_EQ(1, r.exit_code) << c.failed << ": " << c.why;
+        EXPECT_TRUE(
+            r.err.ends_with("import_log: cannot write " + s.path(c.failed) + ": " + c.why + "\n"))
+            << r.err;
+        std::vector<std::string> found;
+        for (const fs::directory_entry& e : fs::directory_iterator(s.dir))
+            found.push_back(e.path().filename().string());
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(left, found) << c.failed << ": " << c.why;
+    }
+}
+
+// The source names the bytes as the assembler reads a string, inside a C++
+// string literal: a backslash is written as four, a double quote as \\\".
+TEST(ImportProcess, BytesInAFolderOfQuotesAndBackslashesAreNamedEscapedTwice) {
+    scratch s;
+    ASSERT_EQ(std::string::npos, s.dir.string().find_first_of("\\\""));
+    const fs::path folder = s.dir / "a \"b\" \\c 'd'";
+    fs::create_directory(folder);
+    const std::string out = (folder / "out.cpp").string();
+    const outcome r = import({"--table=incbin", DECADE_SHIPPED_LOG, out});
+    ASSERT_EQ(0, r.exit_code) << r.err;
+    EXPECT_TRUE(fs::exists(folder / "out.bin"));
+    EXPECT_NE(std::string::npos, file_text(out.c_str())
+                                     .find("\nDECADE_TABLE_INCBIN(data, \"" + s.dir.string() +
+                                           R"(/a \\\"b\\\" \\\\c 'd'/out.bin");)" + "\n"))
+        << file_text(out.c_str());
+}
+
+// A line end cannot be named in the source: a folder with one in its name
+// is refused before anything is written there.
+TEST(ImportProcess, FolderWithALineEndInItsNameIsRefused) {
+    scratch s;
+    const fs::path folder = s.dir / "line\nend";
+    fs::create_directory(folder);
+    const std::string out = (folder / "out.cpp").string();
+    const outcome r = import({"--table=incbin", DECADE_SHIPPED_LOG, out});
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_TRUE(r.err.ends_with("import_log: cannot write " + (folder / "out.bin").string() +
+                                ": Invalid argument\n"))
+        << r.err;
+    EXPECT_TRUE(fs::is_empty(folder));
 }
 
 // The log comes through a pipe whose writer sends NUL bytes without a line

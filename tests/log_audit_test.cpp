@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "analysis/classify.h"
 #include "bench_log.h"
 #include "capture.h"
 #include "log_audit.h"
@@ -38,6 +39,15 @@ audit_result audit(const std::string& log) {
 
 std::string audit_text(const std::string& log) {
     return audit(log).text;
+}
+
+// The line of `text` that follows the one starting with `start`, or "".
+std::string line_after(const std::string& text, const std::string& start) {
+    const std::vector<std::string> lines = lines_of(text);
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].starts_with(start))
+            return lines[i + 1];
+    return "";
 }
 
 // A log without a wild reading: a run of 16 readings of every nominal
@@ -222,6 +232,113 @@ TEST(LogAudit, ReadingFiftyScattersOffIsNamedWhereverItStands) {
     }
 }
 
+// The 300 ohm run cut to 8 readings, or 7, with one far off, alone or with
+// the setting measured once more at the end of the log: a run of 8 is
+// judged, a later stretch or not, a run of 7 is too short to judge.
+TEST(LogAudit, RunOfEightIsJudgedAndOfSevenNot) {
+    const std::string named = "log:5190: warning: 300.5 Ω lies far from the rest of its run of "
+                              "the 300 Ω setting (position 3, decade 1E2), 8 readings on lines "
+                              "5188-5195: ";
+    const struct {
+        std::size_t readings;
+        bool again;
+        std::string found;
+    } cases[] = {
+        {8, false, named},
+        {8, true, named},
+        {7, false, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> run = {"300.5"};
+        for (double v : shipped_lines(5191, 5188 + c.readings - 1))
+            run.push_back(reading_text(static_cast<float>(v)));
+        const std::string text =
+            audit_text(shipped_with(5190, 5203, run) + (c.again ? "300.0066\n" : ""));
+        if (c.found.empty())
+            EXPECT_EQ(std::string::npos, text.find("lies far")) << text;
+        else
+            EXPECT_NE(std::string::npos, text.find(c.found)) << text;
+    }
+}
+
+// The 300 ohm run logged by a meter of 6 digits, all but one reading
+// 300.006: the scatter is the meter's step, 0.001 ohm, and a reading is far
+// from 20 steps off.
+TEST(LogAudit, SixDigitRunIsJudgedByTheMetersStep) {
+    const struct {
+        const char* reading;
+        std::string found;
+    } cases[] = {
+        {"300.036", "log:5190: warning: 300.036 Ω lies far from the rest of its run of the 300 Ω "
+                    "setting (position 3, decade 1E2), 16 readings on lines 5188-5203: +100.0 ppm "
+                    "from their median, 30 times their scatter of 3.3 ppm\n"},
+        {"300.016", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> run(16, "300.006");
+        run[2] = c.reading;
+        const std::string text = audit_text(shipped_with(5188, 5203, run));
+        if (c.found.empty())
+            EXPECT_EQ(std::string::npos, text.find("lies far")) << text;
+        else
+            EXPECT_NE(std::string::npos, text.find(c.found)) << text;
+    }
+}
+
+// Half of the 300 ohm run wild, either side of the rest, is no run to judge;
+// one reading less, and each wild one is named.  The wild readings have as
+// many digits as the rest, so that the step the run shows stays theirs.
+TEST(LogAudit, RunHalfOfItFarOffIsNotJudged) {
+    const struct {
+        std::map<std::size_t, std::string> wild;
+        std::size_t named;
+    } cases[] = {
+        {{{5188, "300.51234"},
+          {5190, "299.48766"},
+          {5192, "300.51234"},
+          {5194, "299.48766"},
+          {5196, "300.51234"},
+          {5198, "299.48766"},
+          {5200, "300.51234"},
+          {5202, "299.48766"}},
+         0},
+        {{{5188, "300.51234"},
+          {5190, "299.48766"},
+          {5192, "300.51234"},
+          {5194, "299.48766"},
+          {5196, "300.51234"},
+          {5198, "299.48766"},
+          {5200, "300.51234"}},
+         7},
+    };
+    for (const auto& c : cases) {
+        const std::string text = audit_text(shipped_replacing(c.wild));
+        std::size_t named = 0;
+        for (std::size_t at = 0; (at = text.find("lies far", at)) != std::string::npos; ++at)
+            ++named;
+        EXPECT_EQ(c.named, named) << text;
+    }
+}
+
+// 45 readings far from the rest of the 20 kohm run, one every 100 lines:
+// the first 20 are shown, the rest counted.
+TEST(LogAudit, FarReadingsPastTwentyAreTheFirstShown) {
+    std::map<std::size_t, std::string> far;
+    for (std::size_t line = 200; line <= 4600; line += 100)
+        far[line] = "20010";
+    const audit_result result = audit(shipped_replacing(far));
+    EXPECT_EQ(45u, result.warnings);
+    std::vector<std::string> shown;
+    for (const std::string& line : lines_of(result.text))
+        if (line.find(": warning: ") != std::string::npos)
+            shown.push_back(line.substr(0, line.find(": warning: ")));
+    std::vector<std::string> first;
+    for (std::size_t line = 200; line <= 2100; line += 100)
+        first.push_back("log:" + std::to_string(line));
+    EXPECT_EQ(first, shown);
+    EXPECT_NE(std::string::npos, result.text.find("\nlog: note: 25 more warnings not shown\n"));
+}
+
 TEST(LogAudit, CleanRunsOfAnyScatterAreNotFlagged) {
     const struct {
         double scatter_ppm;
@@ -256,4 +373,187 @@ TEST(LogAudit, RunsAtTwoLevelsAreNotTakenForWildReadings) {
     EXPECT_EQ(std::string::npos, text.find("lies far")) << text;
     EXPECT_EQ("log: 5426 readings, all in the report; 50 of 50 settings measured\n",
               audit_text(shipped_with(5204, 5203, again)));
+}
+
+// Every window's bounds, the floats either side of them, and the nominal
+// value with its neighbours, each alone in a log: the audit counts a reading
+// in the report, and a setting measured, exactly where the report's own
+// classification does.  The bounds of the decades from 1E3 up are floats.
+TEST(LogAudit, WindowBoundsOfEverySettingAreTheReports) {
+    grid nominal{};
+    fill_nominal(nominal);
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p) {
+            const window w = window_of(nominal, p, d);
+            std::vector<float> readings;
+            for (double edge : {w.low, w.high, nominal.nominal[p][d]}) {
+                const auto f = static_cast<float>(edge);
+                readings.push_back(std::nextafter(f, 0.0f));
+                readings.push_back(f);
+                readings.push_back(std::nextafter(f, 2e6f));
+            }
+            for (float reading : readings) {
+                grid g{};
+                fill_nominal(g);
+                capture([&](std::FILE* f) { classify(g, std::vector<float>{reading}, f); });
+                std::size_t measured = 0;
+                for (unsigned dd = 0; dd < decade_count; ++dd)
+                    for (unsigned pp = 1; pp < positions; ++pp)
+                        measured += g.count[pp][dd];
+                const std::string counted = measured > 0 ? "log: 1 readings, all in the report; "
+                                                         : "log: 0 of 1 readings in the report; ";
+                const std::vector<std::string> lines = lines_of(audit_text(reading_text(reading)));
+                ASSERT_FALSE(lines.empty());
+                EXPECT_EQ(counted + std::to_string(measured) + " of 50 settings measured\n",
+                          lines.back())
+                    << reading_text(reading) << " Ω, near the window of position " << p
+                    << ", decade 1E" << d + 1;
+            }
+        }
+}
+
+// Readings left out make one stretch only where no reading of the report
+// stands between them.
+TEST(LogAudit, StrayReadingsApartAreStretchesOfTheirOwn) {
+    const std::string note = "note: nearest is the 700 Ω setting (position 7, decade 1E2), "
+                             "whose window is ±0.8 Ω; ";
+    const std::string summary =
+        "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n";
+    const struct {
+        std::map<std::size_t, std::string> lines;
+        std::string expected;
+    } cases[] = {
+        {{{5262, "707.5"}, {5263, "707.25"}},
+         "log:5262: warning: 2 readings in no acceptance window, lines 5262-5263, from 707.25 to "
+         "707.5 Ω; the report leaves them out\n"
+         "log:5262: " +
+             note + "their mean, 707.375 Ω, is +1.05 % off it\n" + summary},
+        {{{5258, "707.5"}, {5260, "707.25"}},
+         "log:5258: warning: 1 reading in no acceptance window, line 5258, 707.5 Ω; the report "
+         "leaves it out\n"
+         "log:5258: " +
+             note +
+             "707.5 Ω is +1.07 % off it\n"
+             "log:5260: warning: 1 reading in no acceptance window, line 5260, 707.25 Ω; the "
+             "report leaves it out\n"
+             "log:5260: " +
+             note + "707.25 Ω is +1.04 % off it\n" + summary},
+        {{{5258, "707.5"}, {5266, "707.25"}},
+         "log:5258: warning: 1 reading in no acceptance window, line 5258, 707.5 Ω; the report "
+         "leaves it out\n"
+         "log:5258: " +
+             note +
+             "707.5 Ω is +1.07 % off it\n"
+             "log:5266: warning: 1 reading in no acceptance window, line 5266, 707.25 Ω; the "
+             "report leaves it out\n"
+             "log:5266: " +
+             note + "707.25 Ω is +1.04 % off it\n" + summary},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.expected, audit_text(shipped_replacing(c.lines)));
+}
+
+// The setting of least relative deviation, either side of a setting or of
+// a decade; of two settings at the same value, the one of the higher decade.
+TEST(LogAudit, ReadingOutsideEveryWindowIsPlacedNearestItsSetting) {
+    const struct {
+        const char* reading;
+        const char* nearest;
+        const char* window;
+        const char* off;
+    } cases[] = {
+        {"8", "the 10 Ω setting (position 1, decade 1E1)", "0.1", "-20.0 %"},
+        {"94", "the 90 Ω setting (position 9, decade 1E1)", "0.1", "+4.44 %"},
+        {"96", "the 100 Ω setting (position 1, decade 1E2)", "0.8", "-4.00 %"},
+        {"145", "the 200 Ω setting (position 2, decade 1E2)", "0.8", "-27.5 %"},
+        {"960", "the 1000 Ω setting (position 1, decade 1E3)", "8", "-4.00 %"},
+        {"1040", "the 1000 Ω setting (position 1, decade 1E3)", "8", "+4.00 %"},
+        {"10500", "the 10000 Ω setting (position 1, decade 1E4)", "80", "+5.00 %"},
+        {"155000", "the 200000 Ω setting (position 2, decade 1E5)", "800", "-22.5 %"},
+        {"1500000", "the 1000000 Ω setting (position 10, decade 1E5)", "800", "+50.0 %"},
+    };
+    for (const auto& c : cases) {
+        const std::string reading = c.reading;
+        EXPECT_EQ("log:5459: warning: 1 reading in no acceptance window, line 5459, " + reading +
+                      " Ω; the report leaves it out\n"
+                      "log:5459: note: nearest is " +
+                      c.nearest + ", whose window is ±" + c.window + " Ω; " + reading + " Ω is " +
+                      c.off +
+                      " off it\n"
+                      "log: 5410 of 5411 readings in the report; 50 of 50 settings measured\n",
+                  audit_text(file_text(DECADE_SHIPPED_LOG) + reading + "\n"));
+    }
+}
+
+// 300 ohm readings amid the 20 kohm run, each a stretch of its own before
+// the 300 ohm run: the first three stretches are named, the rest counted.
+TEST(LogAudit, SettingFromManyStretchesNamesTheFirstThree) {
+    const std::string setting = "log:1000: warning: the 300 Ω setting (position 3, decade 1E2) ";
+    const std::string end = "; the report averages them together\n";
+    const struct {
+        std::map<std::size_t, std::string> lines;
+        std::string expected;
+    } cases[] = {
+        {{{1000, "300.0066"}},
+         "takes its 17 readings from 2 stretches of the log, lines 1000 and 5188-5203"},
+        {{{1000, "300.0066"}, {2000, "300.0066"}},
+         "takes its 18 readings from 3 stretches of the log, lines 1000, 2000 and 5188-5203"},
+        {{{1000, "300.0066"}, {2000, "300.0066"}, {3000, "300.0066"}},
+         "takes its 19 readings from 4 stretches of the log, lines 1000, 2000, 3000 and 1 more"},
+        {{{1000, "300.0066"}, {2000, "300.0066"}, {3000, "300.0066"}, {4000, "300.0066"}},
+         "takes its 20 readings from 5 stretches of the log, lines 1000, 2000, 3000 and 2 more"},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> lines = lines_of(audit_text(shipped_replacing(c.lines)));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(setting + c.expected + end, lines[0]);
+    }
+}
+
+// Readings outside every window, alternately near 100 ohm and below zero,
+// each a warning of its own after the shipped log.
+TEST(LogAudit, WarningsPastTwentyAreCountedInOneNote) {
+    const struct {
+        std::size_t warnings;
+        const char* more; // the line before the summary
+    } cases[] = {
+        {19, "log:5477: note: nearest is"},
+        {20, "log:5478: warning: 1 reading of zero or less"},
+        {21, "log: note: 1 more warning not shown"},
+        {22, "log: note: 2 more warnings not shown"},
+    };
+    for (const auto& c : cases) {
+        std::string log = file_text(DECADE_SHIPPED_LOG);
+        for (std::size_t i = 0; i < c.warnings; ++i)
+            log += i % 2 == 0 ? "123.4\n" : "-1\n";
+        const audit_result result = audit(log);
+        EXPECT_EQ(c.warnings, result.warnings);
+        const std::vector<std::string> lines = lines_of(result.text);
+        std::size_t shown = 0;
+        for (const std::string& line : lines)
+            shown += line.find(": warning: ") != std::string::npos;
+        EXPECT_EQ(std::min<std::size_t>(c.warnings, 20), shown) << c.warnings;
+        ASSERT_LE(2u, lines.size());
+        EXPECT_TRUE(lines[lines.size() - 2].starts_with(c.more))
+            << c.warnings << ": " << lines[lines.size() - 2];
+    }
+}
+
+// The note of a setting without readings names the first stretch left out
+// near it, for being off its window; not a reading at its nominal value,
+// nor readings nearer another setting.
+TEST(LogAudit, SettingWithoutReadingsIsNearestTheFirstStretchOffItsWindow) {
+    const std::string missing = "log: warning: no readings for the 50 Ω setting";
+    const struct {
+        std::vector<std::string> lines; // for the 50 ohm run, lines 5375-5390
+        std::string note;
+    } cases[] = {
+        {{"50.4", "-1", "49.6"}, "log:5375: note: line 5375 come nearest it, +8000 ppm off"},
+        {{"50", "49.6", "-1", "50.4"}, "log:5376: note: line 5376 come nearest it, -8000 ppm off"},
+        {{"60.4", "50.4", "50.3", "-1", "49.6"},
+         "log:5376: note: lines 5376-5377 come nearest it, +7000 ppm off"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.note + ", outside its window of ±0.1 Ω\n",
+                  line_after(audit_text(shipped_with(5375, 5390, c.lines)), missing));
 }

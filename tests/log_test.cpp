@@ -192,6 +192,10 @@ TEST(LogFault, OneReadingMoreThanTheMaximum) {
     EXPECT_FALSE(read_log(text, readings, error));
     EXPECT_EQ(max_readings + 2, error.line);
     EXPECT_EQ(log_fault::too_many_readings, error.fault);
+    // The line is a good reading: what is said is the limit, not the syntax.
+    EXPECT_EQ("log:10000002: too many readings\n"
+              "log:10000002: note: a log holds 1 to 10000000 readings\n",
+              diagnostic("log", error));
 }
 
 // The importer reads a file in pieces; where they are cut changes nothing,

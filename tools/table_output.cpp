@@ -65,21 +65,24 @@ bool take(std::string_view arg, std::string_view option, std::string_view& value
 } // namespace
 
 // Written beside its place, then renamed, so that a half-written file is
-// never compiled.
+// never compiled.  On a failure, of the closing too (a small file is written
+// only then) or of the renaming (a folder at `path`), nothing is left.
 bool write_whole_file(const std::string& text, const std::string& path) {
     const std::string partial = path + ".partial";
     std::FILE* f = std::fopen(partial.c_str(), "wb");
     if (!f)
         return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0 || !written) {
+    auto discard = [&partial] {
         const int saved = errno;
         std::remove(partial.c_str());
         errno = saved;
         return false;
-    }
+    };
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fclose(f) != 0 || !written)
+        return discard();
     std::remove(path.c_str()); // rename does not replace a file everywhere
-    return std::rename(partial.c_str(), path.c_str()) == 0;
+    return std::rename(partial.c_str(), path.c_str()) == 0 || discard();
 }
 
 bool table_output::take_options(int& argc, char** argv) {

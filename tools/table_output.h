@@ -44,5 +44,5 @@ std::string table_source(const table_output& output, const std::vector<float>& r
 
 // Writes `text` to `path` beside its place, then renames it, so that a
 // half-written file is never read; false on a failure, with errno saying
-// why.
+// why, and nothing left behind.
 bool write_whole_file(const std::string& text, const std::string& path);
