@@ -474,14 +474,19 @@ TEST(LogAudit, ReadingOutsideEveryWindowIsPlacedNearestItsSetting) {
     };
     for (const auto& c : cases) {
         const std::string reading = c.reading;
-        EXPECT_EQ("log:5459: warning: 1 reading in no acceptance window, line 5459, " + reading +
-                      " Ω; the report leaves it out\n"
-                      "log:5459: note: nearest is " +
-                      c.nearest + ", whose window is ±" + c.window + " Ω; " + reading + " Ω is " +
-                      c.off +
-                      " off it\n"
-                      "log: 5410 of 5411 readings in the report; 50 of 50 settings measured\n",
-                  audit_text(file_text(DECADE_SHIPPED_LOG) + reading + "\n"));
+        std::string expected = "log:5459: warning: 1 reading in no acceptance window, line 5459, ";
+        expected += reading;
+        expected += " Ω; the report leaves it out\nlog:5459: note: nearest is ";
+        expected += c.nearest;
+        expected += ", whose window is ±";
+        expected += c.window;
+        expected += " Ω; ";
+        expected += reading;
+        expected += " Ω is ";
+        expected += c.off;
+        expected += " off it\nlog: 5410 of 5411 readings in the report; 50 of 50 settings "
+                    "measured\n";
+        EXPECT_EQ(expected, audit_text(file_text(DECADE_SHIPPED_LOG) + reading + "\n"));
     }
 }
 
@@ -506,7 +511,10 @@ TEST(LogAudit, SettingFromManyStretchesNamesTheFirstThree) {
     for (const auto& c : cases) {
         const std::vector<std::string> lines = lines_of(audit_text(shipped_replacing(c.lines)));
         ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(setting + c.expected + end, lines[0]);
+        std::string expected = setting;
+        expected += c.expected;
+        expected += end;
+        EXPECT_EQ(expected, lines[0]);
     }
 }
 
