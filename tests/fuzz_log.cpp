@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bench_log.h"
+#include "log_reader.h"
 
 namespace {
 

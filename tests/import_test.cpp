@@ -93,8 +93,8 @@ TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
     scratch s;
     const std::string log = s.file("log.txt", "10.002\n");
     const std::string out = s.path("out.cpp");
-    for (const char* option :
-         {"--name=", "--byte-order=", "--byte-order=middle", "--table=embed"}) {
+    for (const char* option : {"--name=", "--byte-order=", "--byte-order=middle", "--table=embed",
+                               "--csv=", "--page="}) {
         outcome r = import({option, log, out});
         EXPECT_EQ(2, r.exit_code) << option;
         EXPECT_EQ(as_written(usage), r.err) << option;
@@ -230,7 +230,8 @@ TEST(ImportProcess, FailedWriteExitsOneAndLeavesNoTable) {
 // A small table is written only when its file is closed: a file that is
 // /dev/full fails then, as on a full disk.  A folder at the place of the
 // bytes makes the renaming fail.  Either way the importer names the file
-// that failed, exits one, and leaves neither a table nor a part of one.
+// that failed, exits one, and leaves neither a table nor a part of one,
+// nor a results file written before the page that failed.
 TEST(ImportProcess, FailedCloseOrRenameNamesTheFileAndLeavesNothing) {
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
@@ -240,11 +241,13 @@ TEST(ImportProcess, FailedCloseOrRenameNamesTheFileAndLeavesNothing) {
         const char* folder;
         const char* failed;
         const char* why;
+        bool results = false; // with a results file and a page
     } cases[] = {
         {"literal", "out.cpp.partial", nullptr, "out.cpp", "No space left on device"},
         {"incbin", "out.bin.partial", nullptr, "out.bin", "No space left on device"},
         {"incbin", "out.cpp.partial", nullptr, "out.cpp", "No space left on device"},
         {"incbin", nullptr, "out.bin", "out.bin", "Is a directory"},
+        {"incbin", "out.html.partial", nullptr, "out.html", "No space left on device", true},
     };
     for (const auto& c : cases) {
         scratch s;
@@ -259,7 +262,11 @@ TEST(ImportProcess, FailedCloseOrRenameNamesTheFileAndLeavesNothing) {
             s.file(std::string(c.folder) + "/kept", "");
             left.push_back(c.folder);
         }
-        const outcome r = import({"--table=" + std::string(c.table), log, out});
+        std::vector<std::string> args = {"--table=" + std::string(c.table), log, out};
+        if (c.results)
+            args.insert(args.begin(),
+                        {"--csv=" + s.path("out.csv"), "--page=" + s.path("out.html")});
+        const outcome r = import(args);
         EXPECT_EQ(1, r.exit_code) << c.failed << ": " << c.why;
         EXPECT_TRUE(
             r.err.ends_with("import_log: cannot write " + s.path(c.failed) + ": " + c.why + "\n"))

@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/classify.h"
-#include "bench_log.h"
 #include "capture.h"
 #include "log_audit.h"
+#include "log_reader.h"
 #include "shipped_log.h"
 
 namespace {
@@ -32,9 +32,8 @@ audit_result audit(const std::string& log) {
     EXPECT_TRUE(read_log(log, readings, error, [&a](float reading, std::size_t line) {
         a.add(reading, line);
     })) << diagnostic("log", error);
-    audit_result result;
-    result.text = capture([&](std::FILE* f) { result.warnings = a.finish("log", f); });
-    return result;
+    const audit_findings found = std::move(a).finish();
+    return {found.warnings, audit_text(found, "log")};
 }
 
 std::string audit_text(const std::string& log) {
@@ -241,6 +240,22 @@ TEST(LogAudit, ReadingFiftyScattersOffIsNamedWhereverItStands) {
     }
 }
 
+// The 1000 ohm run feeds position 10 of decade 1E2 and position 1 of 1E3:
+// a glitch in it is one warning that names both.
+TEST(LogAudit, GlitchInARunOfTwoSettingsIsOneWarning) {
+    const audit_result result = audit(shipped_replacing({{5309, "1000.5"}}));
+    EXPECT_EQ(1u, result.warnings);
+    const std::vector<std::string> lines = lines_of(result.text);
+    ASSERT_EQ(3u, lines.size()) << result.text;
+    EXPECT_TRUE(lines[0].starts_with(
+        "log:5309: warning: 1000.5 Ω lies far from the rest of its run of the 1000 Ω settings "
+        "(position 10, decade 1E2, and position 1, decade 1E3), 16 readings on lines 5307-5322: "))
+        << lines[0];
+    EXPECT_TRUE(lines[1].starts_with("log:5309: note: it moves both settings' means in the report "
+                                     "by +"))
+        << lines[1];
+}
+
 // The 300 ohm run cut to 8 readings, or 7, with one far off, alone or with
 // the setting measured once more at the end of the log: a run of 8 is
 // judged, a later stretch or not, a run of 7 is too short to judge.
@@ -403,7 +418,7 @@ TEST(LogAudit, WindowBoundsOfEverySettingAreTheReports) {
                 for (unsigned dd = 0; dd < decade_count; ++dd)
                     for (unsigned pp = 1; pp < positions; ++pp)
                         measured += g.count[pp][dd];
-                const std::string counted = measured > 0 ? "log: 1 readings, all in the report; "
+                const std::string counted = measured > 0 ? "log: 1 reading, all in the report; "
                                                          : "log: 0 of 1 readings in the report; ";
                 const std::vector<std::string> lines = lines_of(audit_text(reading_text(reading)));
                 ASSERT_FALSE(lines.empty());
@@ -469,7 +484,9 @@ TEST(LogAudit, ReadingOutsideEveryWindowIsPlacedNearestItsSetting) {
         {"94", "the 90 Ω setting (position 9, decade 1E1)", "0.1", "+4.44 %"},
         {"96", "the 100 Ω setting (position 1, decade 1E2)", "0.8", "-4.00 %"},
         {"145", "the 200 Ω setting (position 2, decade 1E2)", "0.8", "-27.5 %"},
+        {"105", "the 100 Ω setting (position 1, decade 1E2)", "0.8", "+5.00 %"},
         {"960", "the 1000 Ω setting (position 1, decade 1E3)", "8", "-4.00 %"},
+        {"1050", "the 1000 Ω setting (position 1, decade 1E3)", "8", "+5.00 %"},
         {"1040", "the 1000 Ω setting (position 1, decade 1E3)", "8", "+4.00 %"},
         {"10500", "the 10000 Ω setting (position 1, decade 1E4)", "80", "+5.00 %"},
         {"155000", "the 200000 Ω setting (position 2, decade 1E5)", "800", "-22.5 %"},
@@ -559,8 +576,8 @@ TEST(LogAudit, SettingWithoutReadingsIsNearestTheFirstStretchOffItsWindow) {
         std::vector<std::string> lines; // for the 50 ohm run, lines 5375-5390
         std::string note;
     } cases[] = {
-        {{"50.4", "-1", "49.6"}, "log:5375: note: line 5375 come nearest it, +8000 ppm off"},
-        {{"50", "49.6", "-1", "50.4"}, "log:5376: note: line 5376 come nearest it, -8000 ppm off"},
+        {{"50.4", "-1", "49.6"}, "log:5375: note: line 5375 comes nearest it, +8000 ppm off"},
+        {{"50", "49.6", "-1", "50.4"}, "log:5376: note: line 5376 comes nearest it, -8000 ppm off"},
         {{"60.4", "50.4", "50.3", "-1", "49.6"},
          "log:5376: note: lines 5376-5377 come nearest it, +7000 ppm off"},
     };

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/classify.h"
-#include "bench_log.h"
 #include "capture.h"
+#include "log_reader.h"
 #include "readings.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "bench_log.h"
 #include "log_audit.h"
+#include "log_reader.h"
 #include "results.h"
 #include "results_page.h"
 #include "shipped_log.h"
@@ -39,8 +39,9 @@ evaluated evaluate_log(const std::string& text) {
         audit.add(reading, line);
         e.readings.push_back({reading, line});
     }));
-    audit.finish("log", e.audit_text);
-    evaluate(readings, audit, e.results);
+    const audit_findings found = std::move(audit).finish();
+    e.audit_text = audit_text(found, "log");
+    e.results = evaluate(readings, found);
     return e;
 }
 

@@ -1,5 +1,5 @@
 // import_log: compiles a bench log into decade-report.  It reads the text
-// log strictly, line by line up to the first fault (see bench_log.h), so an
+// log strictly, line by line up to the first fault (see log_reader.h), so an
 // endless or huge file costs no more memory than its readings, and writes a
 // C++ source that defines the reading table, with the readings as raw bytes
 // beside it unless the table is written as literals (table_output.h); a log
@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -28,8 +29,8 @@
 #include <unistd.h>
 #endif
 
-#include "bench_log.h"
 #include "log_audit.h"
+#include "log_reader.h"
 #include "results.h"
 #include "results_page.h"
 #include "table_output.h"
@@ -106,27 +107,31 @@ bool take_flag(int& argc, char** argv, std::string_view flag) {
     return found;
 }
 
-// Takes OPTION=VALUE out of argv into `value`, as take_flag does.
-void take_value(int& argc, char** argv, std::string_view option, std::string& value) {
+// Takes OPTION=VALUE out of argv into `value`, as take_flag does; false
+// when the value is empty, as a file name cannot be.
+bool take_value(int& argc, char** argv, std::string_view option, std::string& value) {
+    bool named = true;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg.substr(0, option.size()) == option)
+        if (arg.substr(0, option.size()) == option) {
             value = arg.substr(option.size());
-        else
+            named = named && !value.empty();
+        } else {
             argv[kept++] = argv[i];
+        }
     }
     argc = kept;
+    return named;
 }
 
 // The results file and the page of charts, where asked for.
-bool write_results(const std::vector<float>& readings, const log_audit& audit, const char* log,
+bool write_results(const std::vector<float>& readings, const audit_findings& found, const char* log,
                    const std::string& audit_text, const std::string& csv, const std::string& page,
                    std::string& failed) {
     if (csv.empty() && page.empty())
         return true;
-    log_results results;
-    evaluate(readings, audit, results);
+    const log_results results = evaluate(readings, found);
     failed = csv;
     if (!csv.empty() && !write_whole_file(results_csv(results), csv))
         return false;
@@ -140,9 +145,9 @@ int main(int argc, char** argv) {
     table_output output;
     const bool strict = take_flag(argc, argv, "--strict");
     std::string csv, page;
-    take_value(argc, argv, "--csv=", csv);
-    take_value(argc, argv, "--page=", page);
-    if (!output.take_options(argc, argv) || argc != 3) {
+    const bool named =
+        take_value(argc, argv, "--csv=", csv) && take_value(argc, argv, "--page=", page);
+    if (!named || !output.take_options(argc, argv) || argc != 3) {
         std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin]\n"
                              "       [--byte-order=little|big] [--name=NAME]\n"
                              "       [--csv=RESULTS.csv] [--page=RESULTS.html] LOG OUT.cpp\n");
@@ -156,10 +161,13 @@ int main(int argc, char** argv) {
             return 1;
         }
     // Nothing is built from a log that failed, and no results are left of it.
-    output.remove(out);
-    for (const std::string& path : {csv, page})
-        if (!path.empty())
-            std::remove(path.c_str());
+    auto remove_all = [&] {
+        output.remove(out);
+        for (const std::string& path : {csv, page})
+            if (!path.empty())
+                std::remove(path.c_str());
+    };
+    remove_all();
     const int fd = open_log(log);
     if (fd < 0) {
         std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(errno));
@@ -180,10 +188,10 @@ int main(int argc, char** argv) {
         std::fputs(diagnostic(log, reader.error()).c_str(), stderr);
         return 1;
     }
-    std::string audit_text;
-    const std::size_t warnings = audit.finish(log, audit_text, strict);
-    std::fputs(audit_text.c_str(), stderr);
-    if (warnings > 0 && strict) {
+    const audit_findings found = std::move(audit).finish();
+    const std::string audit_said = audit_text(found, log, strict);
+    std::fputs(audit_said.c_str(), stderr);
+    if (found.warnings > 0 && strict) {
         std::fprintf(
             stderr,
             "%s: note: the log is audited strictly (DECADE_LOG_STRICT): nothing is built from it\n",
@@ -192,9 +200,9 @@ int main(int argc, char** argv) {
     }
     std::string failed;
     if (!output.write(readings, out, failed) ||
-        !write_results(readings, audit, log, audit_text, csv, page, failed)) {
+        !write_results(readings, found, log, audit_said, csv, page, failed)) {
         const int why = errno;
-        output.remove(out);
+        remove_all();
         std::fprintf(stderr, "import_log: cannot write %s: %s\n", failed.c_str(),
                      std::strerror(why));
         return 1;

@@ -9,8 +9,9 @@
 #include <utility>
 
 #include "analysis/stats.h"
-#include "bench_log.h"
+#include "log_reader.h"
 #include "readings.h"
+#include "robust_scale.h"
 #include "text_format.h"
 
 namespace {
@@ -54,35 +55,52 @@ std::string deviation(double relative) {
 
 } // namespace
 
+void line_map::add(std::size_t index, std::size_t line) {
+    if (jumps_.empty() || index != next_index_ || line != next_line_)
+        jumps_.push_back({index, line});
+    next_index_ = index + 1;
+    next_line_ = line + 1;
+}
+
+std::size_t line_map::line_of(std::size_t index) const {
+    const auto after = std::upper_bound(jumps_.begin(), jumps_.end(), index,
+                                        [](std::size_t i, const jump& j) { return i < j.index; });
+    if (after == jumps_.begin())
+        return 0; // before the first reading: no line
+    const jump& j = *(after - 1);
+    return j.line + (index - j.index);
+}
+
 log_audit::log_audit() = default;
 
 void log_audit::add(float reading, std::size_t line) {
     const double s = reading;
-    if (readings_ == 0 || line != line_ + 1)
-        jumps_.push_back({readings_, line});
+    lines_.add(readings_, line);
     line_ = line;
     const setting_finder::found f = finder_.find(s);
     for (unsigned i = 0; i < f.count; ++i)
-        take(f.taken[i].p, f.taken[i].d, s);
+        take(f.taken[i], s);
     if (f.count > 0)
         ++in_report_;
     else if (f.is_nominal)
-        leave_out(kind::at_nominal, f.at_nominal.p, f.at_nominal.d, s, line);
+        leave_out(kind::at_nominal, f.at_nominal, s, line);
     else if (!(s > 0))
-        leave_out(kind::not_positive, 0, 0, s, line);
-    else {
-        const setting near = finder_.nearest(s);
-        leave_out(kind::off_window, near.p, near.d, s, line);
-    }
+        leave_out(kind::not_positive, {}, s, line);
+    else
+        leave_out(kind::off_window, finder_.nearest(s), s, line);
     ++readings_;
+    // Now and then, the runs that can no longer go on are judged and let
+    // go, so that a log of long runs one after another holds about one.
+    if (readings_ % 4096 == 0)
+        close_runs_over();
 }
 
 // A setting's readings make one stretch of the log as long as the readings
 // between two of them (of other settings or of none) are at most half as
 // many as the stretch has so far: a stray reading inside a run does not
 // split the run it interrupts.
-void log_audit::take(unsigned p, unsigned d, double s) {
-    setting_record& r = settings_[p][d];
+void log_audit::take(setting at, double s) {
+    setting_record& r = settings_[at.p][at.d];
     const std::size_t index = readings_;
     if (r.count > 0 && (index - r.last_index - 1) * 2 <= r.current.count) {
         r.current.last = line_;
@@ -91,29 +109,46 @@ void log_audit::take(unsigned p, unsigned d, double s) {
     } else {
         if (r.count > 0 && r.stretches <= named_stretches)
             r.named[r.stretches - 1] = r.current;
-        // A stretch too short to judge keeps none of its readings: in a log
-        // whose settings come in random order, none is kept at all.
-        if (r.count > 0 && r.current.count < min_judged) {
-            r.readings.resize(r.starts.back());
-            r.starts.pop_back();
-        }
+        close_run(at);
         r.current = {line_, line_, 1, s};
         ++r.stretches;
-        r.starts.push_back(static_cast<std::uint32_t>(r.readings.size()));
     }
     ++r.count;
     r.last_index = index;
     r.sum += s;
     // The log reader takes at most max_readings, far below 2^32.
-    r.readings.push_back({static_cast<float>(s), static_cast<std::uint32_t>(index)});
+    r.run.push_back({static_cast<float>(s), static_cast<std::uint32_t>(index)});
+}
+
+// A run is over once more readings of others have followed it than half
+// its length: whatever comes next starts a stretch of its own.
+void log_audit::close_runs_over() {
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p) {
+            const setting_record& r = settings_[p][d];
+            if (!r.run.empty() && (readings_ - r.last_index - 1) * 2 > r.current.count)
+                close_run({p, d});
+        }
+}
+
+// Judges the run held for setting `at`, if it is long enough, and lets its
+// readings go.
+void log_audit::close_run(setting at) {
+    std::vector<taken>& run = settings_[at.p][at.d].run;
+    if (run.size() >= min_judged)
+        judge_run(at, run);
+    // A long run's buffer is given back; a short one's is kept for the next.
+    if (run.capacity() > 4096)
+        run = {};
+    run.clear();
 }
 
 // Consecutive readings left out for the same reason, near the same
 // setting, make one stretch; blank and comment lines between them do not
 // count.
-void log_audit::leave_out(kind why, unsigned p, unsigned d, double s, std::size_t line) {
+void log_audit::leave_out(kind why, setting near, double s, std::size_t line) {
     const std::size_t index = readings_;
-    if (open_ && left_index_ + 1 == index && left_.why == why && left_.p == p && left_.d == d) {
+    if (open_ && left_index_ + 1 == index && left_.why == why && left_.near == near) {
         left_.last = line;
         ++left_.count;
         left_.sum += s;
@@ -126,8 +161,7 @@ void log_audit::leave_out(kind why, unsigned p, unsigned d, double s, std::size_
         left_.count = 1;
         left_.sum = s;
         left_.why = why;
-        left_.p = p;
-        left_.d = d;
+        left_.near = near;
         left_.low = left_.high = s;
         open_ = true;
     }
@@ -141,23 +175,15 @@ void log_audit::close_left_out() {
     ++left_out_stretches_;
     if (first_left_out_.size() < max_warnings)
         first_left_out_.push_back(left_);
-    setting_record& r = settings_[left_.p][left_.d];
+    setting_record& r = settings_[left_.near.p][left_.near.d];
     if (left_.why == kind::off_window && !r.has_nearest) {
         r.has_nearest = true;
         r.nearest = left_;
     }
 }
 
-std::size_t log_audit::line_of(std::size_t index) const {
-    const auto after =
-        std::upper_bound(jumps_.begin(), jumps_.end(), index,
-                         [](std::size_t i, const line_jump& jump) { return i < jump.index; });
-    const line_jump& jump = *(after - 1); // the first reading always has one
-    return jump.line + (index - jump.index);
-}
-
-std::string log_audit::setting_name(unsigned p, unsigned d) const {
-    return format("the %.0f Ω setting (", finder_.nominal({p, d})) + setting_place({p, d}) + ")";
+std::string log_audit::setting_name(setting at) const {
+    return "the " + setting_label(at, " setting");
 }
 
 namespace {
@@ -166,35 +192,25 @@ namespace {
 // through it: a run of millions is judged as well, at a bounded cost.
 constexpr std::size_t scale_sample = 500;
 
-double median_of(std::vector<double>& values) {
-    const std::size_t n = values.size();
-    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(n / 2);
-    std::nth_element(values.begin(), mid, values.end());
-    if (n % 2 == 1)
-        return *mid;
-    return (*std::max_element(values.begin(), mid) + *mid) / 2;
+double median_of_sorted(const std::vector<double>& sorted) {
+    const std::size_t n = sorted.size();
+    return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
 }
 
-// Rousseeuw and Croux's Qn: the k-th smallest distance between two of the
-// values, k = h(h-1)/2 with h = n/2 + 1, scaled to estimate the standard
-// deviation of a normal distribution (with their correction for small n).
-// Up to nearly half of the values may be wild without inflating it.
-double qn_scale(const std::vector<double>& values) {
-    const std::size_t n = values.size();
-    std::vector<double> distances;
-    distances.reserve(n * (n - 1) / 2);
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i + 1; j < n; ++j)
-            distances.push_back(std::fabs(values[i] - values[j]));
-    const std::size_t h = n / 2 + 1, k = h * (h - 1) / 2;
-    const auto kth = distances.begin() + static_cast<std::ptrdiff_t>(k - 1);
-    std::nth_element(distances.begin(), kth, distances.end());
-    constexpr double small_n[10] = {0, 0, 0.399, 0.994, 0.512, 0.844, 0.611, 0.857, 0.669, 0.872};
-    const double size = static_cast<double>(n);
-    const double correction = n < 10       ? small_n[n]
-                              : n % 2 == 1 ? size / (size + 1.4)
-                                           : size / (size + 3.8);
-    return 2.2219 * correction * *kth;
+// The median of values, or of readings by their values, which it reorders.
+double value_of(double v) {
+    return v;
+}
+template <class Reading> double value_of(const Reading& r) {
+    return r.value;
+}
+template <class T> double median_of(std::vector<T>& values) {
+    auto less = [](const T& a, const T& b) { return value_of(a) < value_of(b); };
+    const auto mid = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), mid, values.end(), less);
+    if (values.size() % 2 == 1)
+        return value_of(*mid);
+    return (value_of(*std::max_element(values.begin(), mid, less)) + value_of(*mid)) / 2;
 }
 
 // The step of the last digit of the shortest decimal that reads back as
@@ -217,68 +233,84 @@ double shown_step(float reading) {
     return std::pow(10.0, exponent - digits);
 }
 
+// The readings of a run farther than `limit` from `median`.
+std::size_t far_from(const auto& run, double median, double limit) {
+    std::size_t count = 0;
+    for (const auto& t : run)
+        count += std::fabs(t.value - median) > limit;
+    return count;
+}
+
 } // namespace
 
-// Judges the readings from-to of setting (p, d), one run of the log:
-// against the run's median and scatter, the larger of its Qn and the
-// resolution it shows (the step of the readings' last digit, or a float's
-// spacing), so that a run of equal readings is not judged by a zero scatter.
-void log_audit::judge_run(unsigned p, unsigned d, std::size_t from, std::size_t to,
-                          std::vector<far_reading>& found) {
-    setting_record& r = settings_[p][d];
-    const std::size_t n = to - from;
-    if (n < min_judged)
-        return;
-    std::vector<double> values;
-    values.reserve(n);
-    for (std::size_t i = from; i < to; ++i)
-        values.push_back(r.readings[i].value);
-    const double median = median_of(values);
-    std::vector<double> sample, steps;
-    for (std::size_t i = 0, m = std::min(n, scale_sample); i < m; ++i) {
-        const float reading = r.readings[from + i * n / m].value;
-        sample.push_back(reading);
-        steps.push_back(shown_step(reading));
-    }
+// The median of the step each reading of a run's sample shows.
+double log_audit::step_shown(const std::vector<double>& sample) {
+    steps_.clear();
+    for (double reading : sample)
+        steps_.push_back(shown_step(static_cast<float>(reading)));
+    return median_of(steps_);
+}
+
+// Judges one run of setting `at` against its median and its scatter: the
+// larger of its Qn and the resolution it shows (the step of the readings'
+// last digit, or a float's spacing), so that a run of equal readings is
+// not judged by a zero scatter.  The run is left in another order.
+void log_audit::judge_run(setting at, std::vector<taken>& run) {
+    const std::size_t n = run.size(), m = std::min(n, scale_sample);
+    const std::size_t first = run.front().index, last = run.back().index;
+    sorted_.clear();
+    for (std::size_t i = 0; i < m; ++i)
+        sorted_.push_back(run[i * n / m].value);
+    std::sort(sorted_.begin(), sorted_.end());
+    const double median = n == m ? median_of_sorted(sorted_) : median_of(run);
     const auto centre = static_cast<float>(median);
     const double spacing = std::nextafter(centre, std::numeric_limits<float>::infinity()) -
                            static_cast<double>(centre);
-    const double scatter = std::max({qn_scale(sample), median_of(steps), spacing});
-    auto far = [&](std::size_t i) {
-        return std::fabs(r.readings[i].value - median) > far_scatters * scatter;
-    };
+    double scatter = std::max(qn_scale(sorted_), spacing);
+    std::size_t count = far_from(run, median, far_scatters * scatter);
+    // The step shown can only widen the scatter, so it is worked out only
+    // where some reading would be far without it.
+    if (count > 0) {
+        scatter = std::max(scatter, step_shown(sorted_));
+        count = far_from(run, median, far_scatters * scatter);
+    }
     // A reading is far from the rest only where the rest are most of the
     // run: a run of two levels, half and half, has no level of its own.
-    std::size_t count = 0;
-    for (std::size_t i = from; i < to; ++i)
-        count += far(i);
-    if (count * 2 >= n)
+    if (count == 0 || count * 2 >= n)
         return;
-    r.far += count;
-    for (std::size_t i = from; i < to; ++i)
-        if (far(i))
-            found.push_back({r.readings[i].index, p, d, r.readings[i].value, median, scatter,
-                             r.readings[from].index, r.readings[to - 1].index, n});
+    settings_[at.p][at.d].far += count;
+    far_found_ += count;
+    for (const taken& t : run)
+        if (std::fabs(t.value - median) > far_scatters * scatter) {
+            far_.push_back({t.index, at, t.value, median, scatter, first, last, n});
+            if (finder_.find(t.value).count > 1)
+                far_of_two_.push_back(t.index);
+        }
+    // Only the first max_far_kept in log order are kept.
+    if (far_.size() > 2 * max_far_kept) {
+        std::sort(far_.begin(), far_.end(),
+                  [](const far_reading& a, const far_reading& b) { return a.index < b.index; });
+        far_.resize(max_far_kept);
+    }
 }
 
-std::size_t log_audit::left_out_messages(std::vector<message>& out) const {
+std::size_t log_audit::left_out_messages(std::vector<audit_message>& out) const {
     for (const left_out& l : first_left_out_) {
-        message m{l.first, readings_text(l.count), {}};
+        audit_message m{l.first, readings_text(l.count), {}};
         const char* them = l.count == 1 ? "it" : "them";
         const std::string where = lines_text(l.first, l.last) + ", " + value_range(l.low, l.high);
         const double mean = l.sum / static_cast<double>(l.count);
         if (l.why == kind::off_window) {
-            const window& w = finder_.window_of({l.p, l.d});
+            const window& w = finder_.window_of(l.near);
             m.text += " in no acceptance window, " + where + "; the report leaves " + them + " out";
             m.notes.push_back(
-                {l.first, "nearest is " + setting_name(l.p, l.d) +
+                {l.first, "nearest is " + setting_name(l.near) +
                               format(", whose window is ±%g Ω; ", (w.high - w.low) / 2) +
                               (l.count == 1 ? ohms(mean) : format("their mean, %.8g Ω,", mean)) +
-                              " is " + deviation(mean / finder_.nominal({l.p, l.d}) - 1) +
-                              " off it"});
+                              " is " + deviation(mean / finder_.nominal(l.near) - 1) + " off it"});
         } else if (l.why == kind::at_nominal) {
             m.text += " of exactly " + ohms(l.low) + ", " + lines_text(l.first, l.last) +
-                      ", the nominal value of " + setting_name(l.p, l.d) +
+                      ", the nominal value of " + setting_name(l.near) +
                       "; a reading equal to nominal is never counted, so the report leaves " +
                       them + " out";
             m.notes.push_back({l.first, "log each reading with all the digits the meter gives"});
@@ -291,7 +323,7 @@ std::size_t log_audit::left_out_messages(std::vector<message>& out) const {
     return left_out_stretches_;
 }
 
-std::size_t log_audit::missing_messages(std::vector<message>& out) const {
+std::size_t log_audit::missing_messages(std::vector<audit_message>& out) const {
     std::size_t missing = 0;
     for (unsigned d = 0; d < decade_count; ++d)
         for (unsigned p = 1; p < positions; ++p) {
@@ -299,16 +331,17 @@ std::size_t log_audit::missing_messages(std::vector<message>& out) const {
             if (r.count > 0)
                 continue;
             ++missing;
-            message m{0,
-                      "no readings for " + setting_name(p, d) +
-                          "; the report shows Invalid data for it",
-                      {}};
+            audit_message m{0,
+                            "no readings for " + setting_name({p, d}) +
+                                "; the report shows Invalid data for it",
+                            {}};
             if (r.has_nearest) {
                 const left_out& l = r.nearest;
                 const window& w = finder_.window_of({p, d});
                 m.notes.push_back(
                     {l.first,
-                     lines_text(l.first, l.last) + " come nearest it, " +
+                     lines_text(l.first, l.last) + (l.first == l.last ? " comes" : " come") +
+                         " nearest it, " +
                          deviation(l.sum / static_cast<double>(l.count) / finder_.nominal({p, d}) -
                                    1) +
                          format(" off, outside its window of ±%g Ω", (w.high - w.low) / 2)});
@@ -318,7 +351,7 @@ std::size_t log_audit::missing_messages(std::vector<message>& out) const {
     return missing;
 }
 
-std::size_t log_audit::several_stretch_messages(std::vector<message>& out) {
+std::size_t log_audit::several_stretch_messages(std::vector<audit_message>& out) {
     std::size_t several = 0;
     for (unsigned d = 0; d < decade_count; ++d)
         for (unsigned p = 1; p < positions; ++p) {
@@ -337,11 +370,11 @@ std::size_t log_audit::several_stretch_messages(std::vector<message>& out) {
             }
             if (shown < r.stretches)
                 list += format(" and %zu more", r.stretches - shown);
-            message m{r.named[0].first,
-                      setting_name(p, d) + " takes its " + readings_text(r.count) +
-                          format(" from %zu", r.stretches) + " stretches of the log, " + list +
-                          "; the report averages them together",
-                      {}};
+            audit_message m{r.named[0].first,
+                            setting_name({p, d}) + " takes its " + readings_text(r.count) +
+                                format(" from %zu", r.stretches) + " stretches of the log, " +
+                                list + "; the report averages them together",
+                            {}};
             for (std::size_t i = 0; i < max_notes; ++i) {
                 const stretch& s = r.named[i];
                 const double mean = s.sum / static_cast<double>(s.count);
@@ -355,62 +388,78 @@ std::size_t log_audit::several_stretch_messages(std::vector<message>& out) {
     return several;
 }
 
-// Each run of each setting is judged on its own: a setting fed from runs at
-// different levels has its own warning, and none of its runs is far from
-// itself.  Only the first max_warnings of the readings found are kept.
-std::size_t log_audit::far_messages(std::vector<message>& out) {
-    std::size_t total = 0;
-    auto by_index = [](const far_reading& a, const far_reading& b) { return a.index < b.index; };
-    for (unsigned d = 0; d < decade_count; ++d)
-        for (unsigned p = 1; p < positions; ++p) {
-            const setting_record& r = settings_[p][d];
-            for (std::size_t i = 0; i < r.starts.size(); ++i) {
-                const std::size_t before = far_.size();
-                judge_run(p, d, r.starts[i],
-                          i + 1 < r.starts.size() ? r.starts[i + 1] : r.readings.size(), far_);
-                total += far_.size() - before;
-                if (far_.size() > 2 * max_far_kept) {
-                    std::sort(far_.begin(), far_.end(), by_index);
-                    far_.resize(max_far_kept);
-                }
-            }
-        }
-    std::sort(far_.begin(), far_.end(), by_index);
+// The warning for one reading far from the rest of its run, found in the
+// run of one setting or of two that share the reading.  The figures are
+// those of the first run; a second run that differs gets a note of its own.
+audit_message log_audit::far_message(const far_reading* first, const far_reading* end) const {
+    const far_reading& f = *first;
+    const std::size_t line = lines_.line_of(f.index);
+    auto run_figures = [this](const far_reading& g) {
+        const double nominal = finder_.nominal(g.at);
+        return readings_text(g.run_count) + " on " +
+               lines_text(lines_.line_of(g.run_first), lines_.line_of(g.run_last)) +
+               format(": %+.1f ppm from their median, %.0f times their scatter of %.2g ppm",
+                      relative_ppm(g.value - g.median, nominal),
+                      std::fabs(g.value - g.median) / g.scatter, relative_ppm(g.scatter, nominal));
+    };
+    auto moves = [this](const far_reading& g) {
+        const setting_record& r = settings_[g.at.p][g.at.d];
+        const double mean = r.sum / static_cast<double>(r.count);
+        const double without = (r.sum - g.value) / static_cast<double>(r.count - 1);
+        return format("%+.1f ppm", relative_ppm(mean - without, finder_.nominal(g.at)));
+    };
+    audit_message m{line, ohms(f.value) + " lies far from the rest of its run of ", {}};
+    if (end - first == 1) {
+        m.text += setting_name(f.at) + ", " + run_figures(f);
+        m.notes.push_back({line, "it moves the setting's mean in the report by " + moves(f)});
+        return m;
+    }
+    const far_reading& g = first[1];
+    m.text += "the " + nominal_text(f.at) + " settings (" + setting_place(f.at) + ", and " +
+              setting_place(g.at) + "), " + run_figures(f);
+    m.notes.push_back({line, moves(f) == moves(g)
+                                 ? "it moves both settings' means in the report by " + moves(f)
+                                 : "it moves the settings' means in the report by " + moves(f) +
+                                       " and " + moves(g)});
+    if (run_figures(g) != run_figures(f))
+        m.notes.push_back({line, "in the run of " + setting_place(g.at) + ": " + run_figures(g)});
+    return m;
+}
+
+// Each run of each setting was judged on its own: a setting fed from runs
+// at different levels has its own warning, and none of its runs is far
+// from itself.  A reading that two settings take is one warning.
+std::size_t log_audit::far_messages(std::vector<audit_message>& out) {
+    std::sort(far_.begin(), far_.end(), [](const far_reading& a, const far_reading& b) {
+        return a.index != b.index ? a.index < b.index : a.at.d < b.at.d;
+    });
     if (far_.size() > max_far_kept)
         far_.resize(max_far_kept);
-    for (std::size_t i = 0; i < far_.size() && i < max_warnings; ++i) {
-        const far_reading& f = far_[i];
-        const setting_record& r = settings_[f.p][f.d];
-        const double nominal = finder_.nominal({f.p, f.d});
-        const double mean = r.sum / static_cast<double>(r.count);
-        const double without = (r.sum - f.value) / static_cast<double>(r.count - 1);
-        const std::size_t line = line_of(f.index);
-        out.push_back(
-            {line,
-             ohms(f.value) + " lies far from the rest of its run of " + setting_name(f.p, f.d) +
-                 ", " + readings_text(f.run_count) + " on " +
-                 lines_text(line_of(f.run_first), line_of(f.run_last)) +
-                 format(": %+.1f ppm from their median, %.0f times their scatter of %.2g ppm",
-                        (f.value - f.median) / nominal * 1e6,
-                        std::fabs(f.value - f.median) / f.scatter, f.scatter / nominal * 1e6),
-             {{line, format("it moves the setting's mean in the report by %+.1f ppm",
-                            (mean - without) / nominal * 1e6)}}});
+    std::sort(far_of_two_.begin(), far_of_two_.end());
+    std::size_t twice = 0;
+    for (std::size_t i = 1; i < far_of_two_.size(); ++i)
+        twice += far_of_two_[i] == far_of_two_[i - 1];
+    const far_reading* at = far_.data();
+    const far_reading* const end = at + far_.size();
+    for (std::size_t shown = 0; at != end && shown < max_warnings; ++shown) {
+        const far_reading* next = at + 1;
+        while (next != end && next->index == at->index)
+            ++next;
+        out.push_back(far_message(at, next));
+        at = next;
     }
-    return total;
+    return far_found_ - twice;
 }
 
-std::size_t log_audit::finish(const char* file, std::FILE* out, bool strict) {
-    std::string text;
-    const std::size_t total = finish(file, text, strict);
-    std::fputs(text.c_str(), out);
-    return total;
-}
-
-std::size_t log_audit::finish(const char* file, std::string& text, bool strict) {
+audit_findings log_audit::finish() && {
     close_left_out();
-    std::vector<message> messages;
-    const std::size_t total = left_out_messages(messages) + missing_messages(messages) +
-                              several_stretch_messages(messages) + far_messages(messages);
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p)
+            close_run({p, d});
+    audit_findings found;
+    std::vector<audit_message> messages;
+    found.warnings = left_out_messages(messages) + missing_messages(messages) +
+                     several_stretch_messages(messages) + far_messages(messages);
     // By line, the whole log's last, and in the order made within a line.
     // (std::stable_sort would do, but newer compilers flag the temporary
     // buffer that older standard libraries take for it.)
@@ -419,32 +468,44 @@ std::size_t log_audit::finish(const char* file, std::string& text, bool strict) 
         order.emplace_back(
             messages[i].line == 0 ? std::numeric_limits<std::size_t>::max() : messages[i].line, i);
     std::sort(order.begin(), order.end());
+    for (std::size_t i = 0; i < order.size() && i < max_warnings; ++i)
+        found.shown.push_back(std::move(messages[order[i].second]));
+    found.readings = readings_;
+    found.in_report = in_report_;
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p) {
+            found.measured += settings_[p][d].count > 0;
+            found.far_count[p][d] = settings_[p][d].far;
+        }
+    found.far = std::move(far_);
+    found.lines = std::move(lines_);
+    return found;
+}
+
+std::string audit_text(const audit_findings& found, std::string_view file, bool strict) {
+    std::string text;
     const std::string name(file);
     auto at = [&name](std::size_t line) {
         return line == 0 ? name + ": " : name + ":" + std::to_string(line) + ": ";
     };
     const std::string label = strict ? "error" : "warning";
-    for (std::size_t i = 0; i < order.size() && i < max_warnings; ++i) {
-        const message& m = messages[order[i].second];
+    for (const audit_message& m : found.shown) {
         text += at(m.line) + label + ": " + m.text + "\n";
-        for (std::size_t n = 0; n < m.notes.size() && n < max_notes; ++n)
+        for (std::size_t n = 0; n < m.notes.size() && n < log_audit::max_notes; ++n)
             text += at(m.notes[n].line) + "note: " + m.notes[n].text + "\n";
     }
-    if (total > max_warnings) {
-        const std::size_t more = total - max_warnings;
+    if (found.warnings > found.shown.size()) {
+        const std::size_t more = found.warnings - found.shown.size();
         text += at(0) + format("note: %zu more ", more) + label + (more == 1 ? "" : "s") +
                 " not shown\n";
     }
-    std::size_t measured = 0;
-    for (unsigned d = 0; d < decade_count; ++d)
-        for (unsigned p = 1; p < positions; ++p)
-            measured += settings_[p][d].count > 0;
     const std::string settings =
-        format("%zu of %u settings measured", measured, (positions - 1) * decade_count);
-    if (in_report_ == readings_)
-        text += at(0) + format("%zu readings, all in the report; ", readings_) + settings + "\n";
+        format("%zu of %u settings measured", found.measured, (positions - 1) * decade_count);
+    if (found.in_report == found.readings)
+        text += at(0) + readings_text(found.readings) + ", all in the report; " + settings + "\n";
     else
-        text += at(0) + format("%zu of %zu readings in the report; ", in_report_, readings_) +
+        text += at(0) +
+                format("%zu of %zu readings in the report; ", found.in_report, found.readings) +
                 settings + "\n";
-    return total;
+    return text;
 }

@@ -2,23 +2,76 @@
 // which readings the report leaves out, which settings it has no readings
 // for, which settings it averages from several places of the log, and
 // which readings lie far from the rest of their run.  It takes the readings
-// one at a time, in log order; besides a fixed amount of state it keeps
-// each taken reading (8 bytes) for the last of these, so a log may be
-// streamed through it.
+// one at a time, in log order, and judges each run of a setting as soon as
+// the run is over, so besides a fixed amount of state it holds only the
+// readings of the runs still open (8 bytes each) and what its warnings
+// will name: a log may be streamed through it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/grid.h"
 #include "setting_finder.h"
 
+// A reading far from the rest of its run, and the run.
+struct far_reading {
+    std::size_t index; // among the log's readings
+    setting at;
+    double value, median, scatter;
+    std::size_t run_first, run_last, run_count; // the run, as indices
+};
+
+// A warning or error and its notes, each without "FILE:LINE: label: ".
+struct audit_message {
+    std::size_t line; // 0 for the whole log, written after the others
+    std::string text;
+    struct note {
+        std::size_t line;
+        std::string text;
+    };
+    std::vector<note> notes;
+};
+
+// The 1-based line of each reading, from its 0-based index: only the
+// readings whose line does not follow the line of the reading before them
+// are kept.
+class line_map {
+  public:
+    void add(std::size_t index, std::size_t line);
+    std::size_t line_of(std::size_t index) const;
+
+  private:
+    struct jump {
+        std::size_t index, line;
+    };
+    std::vector<jump> jumps_;
+    std::size_t next_index_ = 0, next_line_ = 0;
+};
+
+// What the audit found: the wording of the build's warnings, the results
+// file and the page each read it.
+struct audit_findings {
+    // The warnings to show, in the order of the lines they name (the whole
+    // log's last), at most max_warnings; and how many there are in all.
+    std::vector<audit_message> shown;
+    std::size_t warnings = 0;
+    std::size_t readings = 0, in_report = 0, measured = 0;
+    // How many readings of each setting lie far from the rest of their run,
+    // and the first max_far_kept such findings in log order.  A reading of
+    // two settings (position 10 of a decade is position 1 of the next) is
+    // one finding for each.
+    std::size_t far_count[positions][decade_count]{};
+    std::vector<far_reading> far;
+    line_map lines;
+};
+
 class log_audit {
   public:
-    // At most this many warnings are written, each with at most this many
+    // At most this many warnings are shown, each with at most this many
     // notes.
     static constexpr std::size_t max_warnings = 20;
     static constexpr std::size_t max_notes = 2;
@@ -30,45 +83,18 @@ class log_audit {
     // A run of fewer readings is not judged: its scatter is not known well
     // enough to call a reading far from it.
     static constexpr std::size_t min_judged = 8;
+    // Far readings kept for the results file and the page, the first in
+    // log order; the rest are only counted.
+    static constexpr std::size_t max_far_kept = 1000;
 
     log_audit();
 
     // The next reading of the log and its 1-based line.
     void add(float reading, std::size_t line);
 
-    // Writes the warnings to `out` in the compiler's format, FILE:LINE:
-    // warning: ..., with `file` as the name of the log (errors instead when
-    // `strict`), then a one-line summary.  Returns the number of warnings,
-    // shown or not.  Call once, after the last add().
-    std::size_t finish(const char* file, std::FILE* out, bool strict = false);
-    // The same, into `text`.
-    std::size_t finish(const char* file, std::string& text, bool strict = false);
-
-    // After finish(): how many readings of setting (p, d) lie far from the
-    // rest of their run, and the first max_far_kept of them in log order.
-    std::size_t far_count(unsigned p, unsigned d) const { return settings_[p][d].far; }
-    static constexpr std::size_t max_far_kept = 1000;
-    struct far_reading {
-        std::size_t index; // among the log's readings
-        unsigned p, d;
-        double value, median, scatter;
-        std::size_t run_first, run_last, run_count; // the run, as indices
-    };
-    const std::vector<far_reading>& far_readings() const { return far_; }
-
-    // The 1-based line of the reading of the given 0-based index.
-    std::size_t line_of(std::size_t index) const;
-
-    // A warning or error and its notes, each without "FILE:LINE: label: ".
-    struct message {
-        std::size_t line; // 0 for the whole log, written after the others
-        std::string text;
-        struct note {
-            std::size_t line;
-            std::string text;
-        };
-        std::vector<note> notes; // at most max_notes
-    };
+    // What the audit found in the whole log.  It ends the audit, so it is
+    // called on the audit as it is given up: std::move(audit).finish().
+    audit_findings finish() &&;
 
   private:
     // Lines first-last of the log holding `count` readings.
@@ -80,7 +106,7 @@ class log_audit {
     enum class kind : std::uint8_t { off_window, at_nominal, not_positive };
     struct left_out : stretch {
         kind why = kind::off_window;
-        unsigned p = 0, d = 0; // the nearest setting, or the one at whose nominal value it is
+        setting near; // the nearest setting, or the one at whose nominal value it is
         double low = 0, high = 0;
     };
     // A reading a setting takes, and its place among the log's readings.
@@ -98,22 +124,24 @@ class log_audit {
         bool has_nearest = false;       // readings left out near it
         left_out nearest;               // the first such stretch
         double sum = 0;                 // of all its readings, in log order
-        std::vector<taken> readings;
-        std::vector<std::uint32_t> starts; // where each stretch begins in `readings`
-        std::size_t far = 0;               // readings far from the rest of their run
+        std::vector<taken> run;         // the readings of `current`, until judged
+        std::size_t far = 0;            // readings far from the rest of their run
     };
 
-    void take(unsigned p, unsigned d, double s);
-    void leave_out(kind why, unsigned p, unsigned d, double s, std::size_t line);
+    void take(setting at, double s);
+    void leave_out(kind why, setting near, double s, std::size_t line);
     void close_left_out();
-    std::string setting_name(unsigned p, unsigned d) const;
+    void close_runs_over();
+    void close_run(setting at);
+    void judge_run(setting at, std::vector<taken>& run);
+    double step_shown(const std::vector<double>& sample);
+    std::string setting_name(setting at) const;
 
-    void judge_run(unsigned p, unsigned d, std::size_t from, std::size_t to,
-                   std::vector<far_reading>& found);
-    std::size_t left_out_messages(std::vector<message>& out) const;
-    std::size_t missing_messages(std::vector<message>& out) const;
-    std::size_t several_stretch_messages(std::vector<message>& out);
-    std::size_t far_messages(std::vector<message>& out);
+    std::size_t left_out_messages(std::vector<audit_message>& out) const;
+    std::size_t missing_messages(std::vector<audit_message>& out) const;
+    std::size_t several_stretch_messages(std::vector<audit_message>& out);
+    std::size_t far_messages(std::vector<audit_message>& out);
+    audit_message far_message(const far_reading* first, const far_reading* end) const;
 
     setting_finder finder_;
     setting_record settings_[positions][decade_count]{};
@@ -125,11 +153,14 @@ class log_audit {
     left_out left_;
     std::size_t left_out_stretches_ = 0;
     std::vector<left_out> first_left_out_; // at most max_warnings
-    // The line of each reading whose line does not follow the line of the
-    // reading before it, so that a reading's line is known from its index.
-    struct line_jump {
-        std::size_t index, line;
-    };
-    std::vector<line_jump> jumps_;
+    line_map lines_;
     std::vector<far_reading> far_;
+    std::size_t far_found_ = 0;             // every finding, kept or not
+    std::vector<std::uint32_t> far_of_two_; // far readings that two settings take
+    std::vector<double> sorted_, steps_;    // scratch for judging a run
 };
+
+// The warnings in the compiler's format, FILE:LINE: warning: ..., with
+// `file` as the name of the log (errors instead when `strict`), each with
+// its notes, then how many more there were and a one-line summary.
+std::string audit_text(const audit_findings& found, std::string_view file, bool strict = false);

@@ -8,7 +8,7 @@
 
 #include "analysis/classify.h"
 #include "analysis/stats.h"
-#include "bench_log.h"
+#include "log_reader.h"
 #include "setting_finder.h"
 
 void chart_column::add(float value) {
@@ -24,11 +24,6 @@ std::string double_text(double value) {
 }
 
 namespace {
-
-// The column of the i-th of n values in a chart at most `width` wide.
-std::size_t column_of(std::size_t i, std::size_t n, std::size_t width) {
-    return n <= width ? i : i * width / n;
-}
 
 // What the pass over the readings gathers for one setting besides its chart.
 struct tally {
@@ -75,7 +70,8 @@ void take(log_results& results, tally& t, setting at, std::size_t i, float readi
 } // namespace
 
 // One pass over the readings, each assigned as the report assigns it.
-void evaluate(std::span<const float> readings, const log_audit& audit, log_results& results) {
+log_results evaluate(std::span<const float> readings, const audit_findings& found) {
+    log_results results{};
     report_figures(readings, results);
     const setting_finder finder;
     tally tallies[positions][decade_count]{};
@@ -84,7 +80,7 @@ void evaluate(std::span<const float> readings, const log_audit& audit, log_resul
     const std::size_t width = std::min(n, log_columns);
     results.taken.assign(width, {});
     results.left_out.assign(width, {});
-    const auto& far = audit.far_readings(); // in log order
+    const std::vector<far_reading>& far = found.far; // in log order
     std::size_t next_far = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const float reading = readings[i];
@@ -93,9 +89,9 @@ void evaluate(std::span<const float> readings, const log_audit& audit, log_resul
             const setting at = f.taken[k];
             tally& t = tallies[at.p][at.d];
             for (std::size_t j = next_far; j < far.size() && far[j].index == i; ++j)
-                if (far[j].p == at.p && far[j].d == at.d)
-                    results.settings[at.p][at.d].marked.push_back(
-                        {t.seen, audit.line_of(i), ppm_of(reading, finder.nominal(at))});
+                if (far[j].at == at)
+                    results.settings[at.p][at.d].far.push_back(
+                        {t.seen, found.lines.line_of(i), ppm_of(reading, finder.nominal(at))});
             take(results, t, at, i, reading);
         }
         while (next_far < far.size() && far[next_far].index == i)
@@ -117,17 +113,19 @@ void evaluate(std::span<const float> readings, const log_audit& audit, log_resul
                 continue;
             const double nominal = results.nominal[p][d];
             s.stdev_ppm =
-                t.seen < 2 ? std::numeric_limits<double>::quiet_NaN()
-                           : std::sqrt(t.squares / static_cast<double>(t.seen - 1)) / nominal * 1e6;
+                t.seen < 2
+                    ? std::numeric_limits<double>::quiet_NaN()
+                    : relative_ppm(std::sqrt(t.squares / static_cast<double>(t.seen - 1)), nominal);
             s.u_mean_ppm = s.stdev_ppm / std::sqrt(static_cast<double>(t.seen));
-            s.first_line = audit.line_of(t.first);
-            s.last_line = audit.line_of(t.last);
-            s.outliers = audit.far_count(p, d);
+            s.first_line = found.lines.line_of(t.first);
+            s.last_line = found.lines.line_of(t.last);
+            s.far_count = found.far_count[p][d];
         }
     if (n > 0) {
-        results.first_line = audit.line_of(0);
-        results.last_line = audit.line_of(n - 1);
+        results.first_line = found.lines.line_of(0);
+        results.last_line = found.lines.line_of(n - 1);
     }
+    return results;
 }
 
 std::string results_csv(const log_results& results) {
@@ -146,7 +144,7 @@ std::string results_csv(const log_results& results) {
                    field(figure(s.stdev_ppm)) + field(figure(s.u_mean_ppm)) +
                    field(reading_text(s.min)) + field(reading_text(s.max)) +
                    field(std::to_string(s.first_line)) + field(std::to_string(s.last_line)) + "," +
-                   std::to_string(s.outliers) + "\r\n";
+                   std::to_string(s.far_count) + "\r\n";
         }
     return csv;
 }

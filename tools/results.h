@@ -24,7 +24,7 @@ struct chart_column {
 };
 
 // A reading the audit names as far from the rest of its run.
-struct marked_reading {
+struct far_mark {
     std::size_t at;   // its place among the setting's readings
     std::size_t line; // in the log
     double ppm;       // from nominal
@@ -38,11 +38,11 @@ struct setting_figures {
     double u_mean_ppm = std::numeric_limits<double>::quiet_NaN();
     float min = 0, max = 0;
     std::size_t first_line = 0, last_line = 0;
-    std::size_t outliers = 0;
+    std::size_t far_count = 0; // readings far from the rest of their run
     // Its readings in log order, as ppm from nominal, in at most
-    // run_columns columns.
+    // run_columns columns, and the first far ones.
     std::vector<chart_column> columns;
-    std::vector<marked_reading> marked;
+    std::vector<far_mark> far;
 };
 
 struct log_results {
@@ -57,8 +57,13 @@ struct log_results {
 inline constexpr std::size_t run_columns = 240;
 inline constexpr std::size_t log_columns = 960;
 
-// The results of `readings`, which `audit` has been given and finished.
-void evaluate(std::span<const float> readings, const log_audit& audit, log_results& results);
+// The column of the i-th of n values in a chart at most `width` wide.
+inline std::size_t column_of(std::size_t i, std::size_t n, std::size_t width) {
+    return n <= width ? i : i * width / n;
+}
+
+// The results of `readings`, in which the audit found `found`.
+log_results evaluate(std::span<const float> readings, const audit_findings& found);
 
 // One header line, then one row per setting, positions 1 to 10, each with
 // decades 1E1 to 1E5; RFC 4180, CR LF line ends.

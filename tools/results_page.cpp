@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "analysis/stats.h"
-#include "bench_log.h"
+#include "log_reader.h"
 #include "report/textile.h"
 #include "setting_finder.h"
 #include "text_format.h"
@@ -172,8 +172,8 @@ std::string run_chart(const log_results& r, unsigned p, unsigned d) {
             svg += format("<line class=\"range\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
                           x_of(i), f.y(c.low), x_of(i), f.y(c.high));
     }
-    for (const marked_reading& m : s.marked) {
-        const std::size_t column = s.count <= run_columns ? m.at : m.at * run_columns / s.count;
+    for (const far_mark& m : s.far) {
+        const std::size_t column = column_of(m.at, s.count, run_columns);
         svg += format("<circle class=\"far\" cx=\"%.1f\" cy=\"%.1f\" r=\"3.5\"/>"
                       "<text class=\"far\" x=\"%.1f\" y=\"%.1f\">line %zu</text>",
                       x_of(column), f.y(m.ppm), x_of(column) + 4,
@@ -239,7 +239,7 @@ std::string figures_table(const log_results& r) {
                  "</td><td>" + figure("%.3g", s.u_mean_ppm) + "</td><td>" + reading_text(s.min) +
                  "</td><td>" + reading_text(s.max) +
                  format("</td><td>%zu-%zu</td><td>%zu</td></tr>\n", s.first_line, s.last_line,
-                        s.outliers);
+                        s.far_count);
         }
     return t + "</tbody></table>\n";
 }

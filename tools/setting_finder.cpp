@@ -6,8 +6,17 @@
 
 #include "readings.h"
 
+std::string nominal_text(setting at) {
+    // Whole ohms, at most 1000000: exact in any integer type.
+    return std::to_string(at.p * static_cast<unsigned>(decades[at.d])) + " Ω";
+}
+
 std::string setting_place(setting at) {
     return "position " + std::to_string(at.p) + ", decade 1E" + std::to_string(at.d + 1);
+}
+
+std::string setting_label(setting at, std::string_view noun) {
+    return nominal_text(at) + std::string(noun) + " (" + setting_place(at) + ")";
 }
 
 setting_finder::setting_finder() {
@@ -24,19 +33,20 @@ setting_finder::setting_finder() {
 setting_finder::found setting_finder::find(double s) const {
     found f;
     for (unsigned d = 0; d < decade_count; ++d) {
-        const double q = s * per_step_[d]; // rounding cannot move it by half a step
-        if (!(q > 0.5 && q < 10.5))
+        // Rounding cannot move the quotient by half a step, and the window
+        // test below is exact: the position is only where to look.
+        const double q = s * per_step_[d];
+        if (!(q > 0.5 && q < positions))
             continue;
         const auto p = static_cast<unsigned>(std::lround(q));
-        const window& w = windows_[p][d];
-        if (!(w.low < s && s < w.high))
+        if (p >= positions)
             continue;
-        if (s == g_.nominal[p][d]) {
+        if (takes(windows_[p][d], g_.nominal[p][d], s)) {
+            f.taken.at(f.count++) = {p, d};
+        } else if (s == g_.nominal[p][d]) {
             f.is_nominal = true;
             f.at_nominal = {p, d};
-            continue;
         }
-        f.taken[f.count++] = {p, d};
     }
     return f;
 }

@@ -1,30 +1,40 @@
 // Which settings take a reading, by the report's own acceptance windows, at
 // the cost of one window test per decade; and the nearest setting to a
-// reading that none takes.  The audit and the results of a log share it.
+// reading that none takes.  The audit and the results of a log share it,
+// and it names a setting for both.
 #pragma once
 
+#include <array>
 #include <string>
+#include <string_view>
 
 #include "analysis/classify.h"
 #include "analysis/grid.h"
 
 struct setting {
     unsigned p = 0, d = 0;
+    bool operator==(const setting&) const = default;
 };
 
-// "position 3, decade 1E2": how the audit and the page name a setting.
+// "300 Ω": a setting's nominal value.
+std::string nominal_text(setting at);
+// "position 3, decade 1E2": where a setting is on the box.
 std::string setting_place(setting at);
+// "300 Ω (position 3, decade 1E2)", with `noun` after the value:
+// "300 Ω setting (position 3, decade 1E2)".
+std::string setting_label(setting at, std::string_view noun = "");
 
 class setting_finder {
   public:
     setting_finder();
 
-    // The settings that take `s` (at most two: position 10 of a decade and
-    // position 1 of the next share a value); when none does and `s` is a
+    // The settings that take `s`: at most two, as the windows of a decade
+    // are narrower than its step and only position 10 of a decade and
+    // position 1 of the next share a value.  When none does and `s` is a
     // nominal value, `at_nominal` is the setting it is the value of.
     struct found {
         unsigned count = 0;
-        setting taken[2];
+        std::array<setting, 2> taken;
         bool is_nominal = false;
         setting at_nominal;
     };

@@ -8,6 +8,12 @@ inline double ppm_of(double mean, double nominal) {
     return (mean / nominal - 1) * 1000000;
 }
 
+// An amount in ohms (a scatter, a distance between readings) in parts per
+// million of `nominal`.
+inline double relative_ppm(double ohms, double nominal) {
+    return ohms / nominal * 1000000;
+}
+
 // ppm[p][d] = ppm_of(mean, nominal) for every setting, row 0 included:
 // 0/0 there, and for settings without readings, leaves a not-a-number value.
 void compute_ppm(grid& g);
