@@ -198,6 +198,25 @@ TEST(LogFault, OneReadingMoreThanTheMaximum) {
               diagnostic("log", error));
 }
 
+// The comments above the first reading head the page: without their '#',
+// blank lines skipped, at most 20, none after a reading.
+TEST(LogReader, CommentsBeforeTheFirstReadingAreTheHeading) {
+    std::string text =
+        "# Box 4711 <after repair>\r\n\n  #\t2026-12-08, 23.0 C \n#\n10.002\n# later\n";
+    std::vector<float> readings;
+    log_reader reader(readings);
+    ASSERT_TRUE(reader.feed(text) && reader.finish());
+    EXPECT_EQ((std::vector<std::string>{"Box 4711 <after repair>", "2026-12-08, 23.0 C", ""}),
+              reader.heading());
+    std::string many;
+    for (int i = 0; i < 25; ++i)
+        many += "# " + std::to_string(i) + "\n";
+    log_reader long_one(readings);
+    ASSERT_TRUE(long_one.feed(many + "1\n") && long_one.finish());
+    ASSERT_EQ(20u, long_one.heading().size());
+    EXPECT_EQ("19", long_one.heading().back());
+}
+
 // The importer reads a file in pieces; where they are cut changes nothing,
 // and a line is known to be too long before its end comes.
 TEST(LogReader, PiecesOfAnySizeReadAsTheWholeText) {

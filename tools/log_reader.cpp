@@ -1,4 +1,4 @@
-#include "bench_log.h"
+#include "log_reader.h"
 
 #include <algorithm>
 #include <charconv>
@@ -195,7 +195,10 @@ bool log_reader::end_line() {
         content.fault = log_fault::too_many_readings;
     if (content.fault)
         return fail(*content.fault, line);
+    if (!content.reading && !read_any_)
+        take_heading(trimmed(line));
     if (content.reading) {
+        read_any_ = true;
         readings_.push_back(*content.reading);
         if (each_)
             each_(*content.reading, line_number_);
@@ -203,6 +206,13 @@ bool log_reader::end_line() {
     line_.clear();
     ++line_number_;
     return true;
+}
+
+// A comment before the first reading, the log's heading, without its '#'.
+void log_reader::take_heading(std::string_view field) {
+    if (field.empty() || heading_.size() == max_heading_lines)
+        return;
+    heading_.emplace_back(trimmed(field.substr(1)));
 }
 
 bool log_reader::fail(log_fault fault, std::string_view line) {

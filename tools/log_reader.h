@@ -58,9 +58,15 @@ class log_reader {
     // without readings.
     bool finish();
     const log_error& error() const { return error_; }
+    // The comment lines before the first reading, each without its '#' and
+    // the blanks around it: what a bench writes at the top of a log (the
+    // box, the date, the temperature).  At most max_heading_lines.
+    static constexpr std::size_t max_heading_lines = 20;
+    const std::vector<std::string>& heading() const { return heading_; }
 
   private:
     bool end_line();
+    void take_heading(std::string_view field);
     bool fail(log_fault fault, std::string_view line);
 
     std::vector<float>& readings_;
@@ -69,6 +75,8 @@ class log_reader {
     std::size_t line_number_ = 1;
     bool failed_ = false;
     log_error error_;
+    bool read_any_ = false;
+    std::vector<std::string> heading_;
 };
 
 // Reads every reading of `text` as a log_reader does, and says in `error`
