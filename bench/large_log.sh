@@ -1,23 +1,36 @@
 #!/usr/bin/env bash
 # Import, build and run time of decade-report for a large log of N readings
 # within 100 ppm of a nominal value, and the peak memory of the build's
-# largest process (GNU time, package `time`).  SHAPE random spreads them
-# over all 50 settings in random order; runs measures each setting in one
-# run of N/50, the shape the audit keeps readings for.
-# Usage: bench/large_log.sh N [BUILD_DIR] [random|runs]   (default: build-large-N random)
+# largest process (GNU time, package `time`).  SHAPE says how the readings
+# follow one another:
+#   random   all 50 settings in random order, no run long enough to judge;
+#   runs     each setting in one run of N/50;
+#   runs-K   runs of K readings, the 50 settings in turn, again and again,
+#            as many calibrations appended to one file;
+#   single   one run of N readings of one setting.
+# Usage: bench/large_log.sh N [BUILD_DIR] [random|runs|runs-K|single]
+#        (default: build-large-N random)
 set -euo pipefail
-n=${1:?usage: bench/large_log.sh N [BUILD_DIR] [random|runs]}
+n=${1:?usage: bench/large_log.sh N [BUILD_DIR] [random|runs|runs-K|single]}
 build=${2:-build-large-$n}
 shape=${3:-random}
 source=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$build"
 log=$(cd "$build" && pwd)/log.txt
 
-awk -v n="$n" -v shape="$shape" 'BEGIN {
+case $shape in
+random) run=0 ;;
+runs) run=$(((n + 49) / 50)) ;;
+runs-[1-9]*) run=${shape#runs-} ;;
+single) run=$n ;;
+*) echo "bench/large_log.sh: no shape $shape: random, runs, runs-K or single" >&2; exit 2 ;;
+esac
+
+awk -v n="$n" -v run="$run" -v shape="$shape" 'BEGIN {
     srand(2026)
     print "# " n " readings within 100 ppm of a nominal value, " shape
     for (i = 0; i < n; i++) {
-        k = shape == "runs" ? int(i * 50 / n) : int(rand() * 50)
+        k = run == 0 ? int(rand() * 50) : int(i / run) % 50
         nominal = (1 + k % 10) * 10 ^ (1 + int(k / 10))
         printf "%.9g\n", nominal * (1 + (rand() - 0.5) * 2e-4)
     }
