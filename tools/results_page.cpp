@@ -53,6 +53,12 @@ std::string place_name(const log_results& r, unsigned p, unsigned d) {
     return format("%.0f Ω (", r.nominal[p][d]) + setting_place({p, d}) + ")";
 }
 
+// The log's lines of a setting's readings: 5, or 5-20.
+std::string line_span(const setting_figures& s) {
+    return s.first_line == s.last_line ? format("%zu", s.first_line)
+                                       : format("%zu-%zu", s.first_line, s.last_line);
+}
+
 // A chart's plot area and the values its height spans, top to bottom.
 struct plot {
     double left, top, width, height;
@@ -63,8 +69,11 @@ struct plot {
     }
 };
 
-// Round steps of 1, 2 or 5 times a power of ten, about five over the span.
+// Round steps of 1, 2 or 5 times a power of ten, about five over the span;
+// zero where the span holds no step (empty, or not a finite width).
 double tick_step(double span) {
+    if (!(span > 0) || !std::isfinite(span))
+        return 0;
     const double raw = span / 5;
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
     for (double m : {1.0, 2.0, 5.0})
@@ -73,16 +82,27 @@ double tick_step(double span) {
     return 10 * power;
 }
 
-// Horizontal grid lines with their values, in ppm.
+// More than tick_step ever gives, so the loop is bounded whatever the span.
+constexpr int max_ticks = 12;
+
+// Horizontal grid lines with their values, in ppm: the multiples of the
+// step within the span, counted as integers so that rounding cannot add
+// or lose a line.
 std::string y_ticks(const plot& f) {
     std::string out;
     const double step = tick_step(f.high - f.low);
-    for (double v = std::ceil(f.low / step) * step; v <= f.high; v += step) {
+    if (step == 0)
+        return out;
+    const double first = std::ceil(f.low / step);
+    const double lines = std::floor(f.high / step) - first + 1; // NaN fails the test below
+    const int count = lines > 0 ? static_cast<int>(std::min(lines, double{max_ticks})) : 0;
+    for (int i = 0; i < count; ++i) {
+        const double v = (first + i) * step; // -0 where first is -0: written as 0 below
         const double y = f.y(v);
         out += format("<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
                       f.left, y, f.left + f.width, y) +
                format("<text class=\"tick\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%g</text>",
-                      f.left - 4, y + 3, std::fabs(v) < step / 2 ? 0.0 : v);
+                      f.left - 4, y + 3, first + i == 0 ? 0.0 : v);
     }
     return out;
 }
@@ -138,8 +158,9 @@ std::string decade_chart(const log_results& r, unsigned d) {
                           x, f.y(s.ppm - 2 * s.u_mean_ppm), x, f.y(s.ppm + 2 * s.u_mean_ppm));
         svg += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4.5\" fill=\"%s\"><title>", x,
                       f.y(s.ppm), colour_of(s.ppm).c_str()) +
-               escaped(place_name(r, p, d)) +
-               format(": %.2f ppm, u = %.3g ppm</title></circle>", s.ppm, s.u_mean_ppm);
+               escaped(place_name(r, p, d)) + format(": %.2f ppm", s.ppm) +
+               (std::isfinite(s.u_mean_ppm) ? format(", u = %.3g ppm", s.u_mean_ppm) : "") +
+               "</title></circle>";
     }
     return svg + "</svg>\n";
 }
@@ -152,8 +173,9 @@ std::string run_chart(const log_results& r, unsigned p, unsigned d) {
     std::string svg = "<figure class=\"run\"><figcaption>" + escaped(place_name(r, p, d));
     if (s.count == 0)
         return svg + ": no readings</figcaption></figure>\n";
-    svg += format(": %u readings, lines %zu-%zu</figcaption>", s.count, s.first_line, s.last_line) +
-           "<svg viewBox=\"0 0 300 120\" role=\"img\">";
+    svg += (s.count == 1 ? std::string(": 1 reading, line ")
+                         : format(": %u readings, lines ", s.count)) +
+           line_span(s) + "</figcaption><svg viewBox=\"0 0 300 120\" role=\"img\">";
     const plot f = run_plot(s, 40, 6, 252, 100);
     svg += y_ticks(f);
     const double step = f.width / static_cast<double>(s.columns.size());
@@ -237,9 +259,8 @@ std::string figures_table(const log_results& r) {
             t += "<td>" + figure("%.5f", s.mean) + "</td><td style=\"color:" + colour_of(s.ppm) +
                  "\">" + figure("%.2f", s.ppm) + "</td><td>" + figure("%.3g", s.stdev_ppm) +
                  "</td><td>" + figure("%.3g", s.u_mean_ppm) + "</td><td>" + reading_text(s.min) +
-                 "</td><td>" + reading_text(s.max) +
-                 format("</td><td>%zu-%zu</td><td>%zu</td></tr>\n", s.first_line, s.last_line,
-                        s.outliers);
+                 "</td><td>" + reading_text(s.max) + "</td><td>" + line_span(s) +
+                 format("</td><td>%zu</td></tr>\n", s.outliers);
         }
     return t + "</tbody></table>\n";
 }
