@@ -1,10 +1,12 @@
 // The results file and the page the build writes beside the program.  The
 // file is checked against an evaluation of the log made here, by a plain
 // loop over the acceptance windows as the report states them.
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <map>
 #include <random>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,7 @@
 #include "results.h"
 #include "results_page.h"
 #include "shipped_log.h"
+#include "text_format.h"
 
 namespace {
 
@@ -159,4 +162,64 @@ TEST(ResultsPage, IsSelfContainedAndBoundedWhateverTheLog) {
         ++charts;
     EXPECT_EQ(5u + 50u + 1u, charts); // the decades, the settings, the whole log
     EXPECT_NE(std::string::npos, page.find("log &lt;&amp;&gt;"));
+}
+
+namespace {
+
+std::string page_of(const std::string& log) {
+    const evaluated e = evaluate_log(log);
+    return results_page(e.results, "log", e.audit_text);
+}
+
+// 300 ohm twice (lines 1 and 3), 400 ohm once, on line 4, 19.53125 ppm
+// high (a float exactly).
+const char* const two_settings = "300.0066\n# pause\n300.0070\n400.0078125\n";
+
+} // namespace
+
+TEST(ResultsPage, CaptionCountsReadingsAndLinesInTheSingularForOne) {
+    const std::string page = page_of(two_settings);
+    EXPECT_NE(std::string::npos,
+              page.find(">300 Ω (position 3, decade 1E2): 2 readings, lines 1-3</figcaption>"));
+    EXPECT_NE(std::string::npos,
+              page.find(">400 Ω (position 4, decade 1E2): 1 reading, line 4</figcaption>"));
+}
+
+// One reading has no scatter, so no uncertainty: the page leaves it out
+// rather than print what the arithmetic gives.
+TEST(ResultsPage, ShowsNoNanOrInfinity) {
+    const std::string page = page_of(two_settings);
+    std::string lower = page;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(std::string::npos, lower.find("nan"));
+    EXPECT_EQ(std::string::npos, lower.find("inf"));
+    EXPECT_NE(std::string::npos,
+              page.find("<title>400 Ω (position 4, decade 1E2): 19.53 ppm</title>"));
+}
+
+// The labels under each decade's chart, in order.
+TEST(ResultsPage, DecadeAxesNameNominalValuesInTheirUnit) {
+    const char* const expected[] = {
+        "10 Ω|20 Ω|30 Ω|40 Ω|50 Ω|60 Ω|70 Ω|80 Ω|90 Ω|100 Ω|",
+        "100 Ω|200 Ω|300 Ω|400 Ω|500 Ω|600 Ω|700 Ω|800 Ω|900 Ω|1 kΩ|",
+        "1 kΩ|2 kΩ|3 kΩ|4 kΩ|5 kΩ|6 kΩ|7 kΩ|8 kΩ|9 kΩ|10 kΩ|",
+        "10 kΩ|20 kΩ|30 kΩ|40 kΩ|50 kΩ|60 kΩ|70 kΩ|80 kΩ|90 kΩ|100 kΩ|",
+        "100 kΩ|200 kΩ|300 kΩ|400 kΩ|500 kΩ|600 kΩ|700 kΩ|800 kΩ|900 kΩ|1 MΩ|",
+    };
+    const std::regex label("<text class=\"tick\"[^>]*text-anchor=\"middle\">([^<]*)</text>");
+    const std::vector<std::string> charts = split(page_of(two_settings), "class=\"decade\"");
+    ASSERT_EQ(1 + std::size(expected), charts.size());
+    for (std::size_t d = 0; d < std::size(expected); ++d) {
+        const std::string chart = charts[d + 1].substr(0, charts[d + 1].find("</svg>"));
+        std::string labels;
+        for (std::sregex_iterator m(chart.begin(), chart.end(), label), end; m != end; ++m)
+            labels += (*m)[1].str() + "|";
+        EXPECT_EQ(expected[d], labels) << "decade 1E" << d + 1;
+    }
+}
+
+TEST(TextFormat, LongTextComesBackWhole) {
+    const std::string long_text(1000, 'x');
+    EXPECT_EQ("<" + long_text + "> 42", format("<%s> %d", long_text.c_str(), 42));
 }

@@ -49,8 +49,10 @@ std::string short_ohms(double ohms) {
     return ohms < 1e6 ? format("%g kΩ", ohms / 1e3) : format("%g MΩ", ohms / 1e6);
 }
 
-std::string place_name(const log_results& r, unsigned p, unsigned d) {
-    return format("%.0f Ω (", r.nominal[p][d]) + setting_place({p, d}) + ")";
+// The log's lines of a setting's readings: 5, or 5-20.
+std::string line_span(const setting_figures& s) {
+    return s.first_line == s.last_line ? format("%zu", s.first_line)
+                                       : format("%zu-%zu", s.first_line, s.last_line);
 }
 
 // A chart's plot area and the values its height spans, top to bottom.
@@ -63,8 +65,11 @@ struct plot {
     }
 };
 
-// Round steps of 1, 2 or 5 times a power of ten, about five over the span.
+// Round steps of 1, 2 or 5 times a power of ten, about five over the span;
+// zero where the span holds no step (empty, or not a finite width).
 double tick_step(double span) {
+    if (!(span > 0) || !std::isfinite(span))
+        return 0;
     const double raw = span / 5;
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
     for (double m : {1.0, 2.0, 5.0})
@@ -73,16 +78,27 @@ double tick_step(double span) {
     return 10 * power;
 }
 
-// Horizontal grid lines with their values, in ppm.
+// More than tick_step ever gives, so the loop is bounded whatever the span.
+constexpr int max_ticks = 12;
+
+// Horizontal grid lines with their values, in ppm: the multiples of the
+// step within the span, counted as integers so that rounding cannot add
+// or lose a line.
 std::string y_ticks(const plot& f) {
     std::string out;
     const double step = tick_step(f.high - f.low);
-    for (double v = std::ceil(f.low / step) * step; v <= f.high; v += step) {
+    if (step == 0)
+        return out;
+    const double first = std::ceil(f.low / step);
+    const double lines = std::floor(f.high / step) - first + 1; // NaN fails the test below
+    const int count = lines > 0 ? static_cast<int>(std::min(lines, double{max_ticks})) : 0;
+    for (int i = 0; i < count; ++i) {
+        const double v = (first + i) * step; // -0 where first is -0: written as 0 below
         const double y = f.y(v);
         out += format("<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
                       f.left, y, f.left + f.width, y) +
                format("<text class=\"tick\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%g</text>",
-                      f.left - 4, y + 3, std::fabs(v) < step / 2 ? 0.0 : v);
+                      f.left - 4, y + 3, first + i == 0 ? 0.0 : v);
     }
     return out;
 }
@@ -138,22 +154,24 @@ std::string decade_chart(const log_results& r, unsigned d) {
                           x, f.y(s.ppm - 2 * s.u_mean_ppm), x, f.y(s.ppm + 2 * s.u_mean_ppm));
         svg += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4.5\" fill=\"%s\"><title>", x,
                       f.y(s.ppm), colour_of(s.ppm).c_str()) +
-               escaped(place_name(r, p, d)) +
-               format(": %.2f ppm, u = %.3g ppm</title></circle>", s.ppm, s.u_mean_ppm);
+               escaped(setting_label({p, d})) + format(": %.2f ppm", s.ppm) +
+               (std::isfinite(s.u_mean_ppm) ? format(", u = %.3g ppm", s.u_mean_ppm) : "") +
+               "</title></circle>";
     }
     return svg + "</svg>\n";
 }
 
 // A setting's readings in log order, each pixel column the range of the
-// readings in it, the mean as a line, the readings the audit names marked
+// readings in it, the mean as a line, the readings the audit names far marked
 // with their lines.
 std::string run_chart(const log_results& r, unsigned p, unsigned d) {
     const setting_figures& s = r.settings[p][d];
-    std::string svg = "<figure class=\"run\"><figcaption>" + escaped(place_name(r, p, d));
+    std::string svg = "<figure class=\"run\"><figcaption>" + escaped(setting_label({p, d}));
     if (s.count == 0)
         return svg + ": no readings</figcaption></figure>\n";
-    svg += format(": %u readings, lines %zu-%zu</figcaption>", s.count, s.first_line, s.last_line) +
-           "<svg viewBox=\"0 0 300 120\" role=\"img\">";
+    svg += (s.count == 1 ? std::string(": 1 reading, line ")
+                         : format(": %u readings, lines ", s.count)) +
+           line_span(s) + "</figcaption><svg viewBox=\"0 0 300 120\" role=\"img\">";
     const plot f = run_plot(s, 40, 6, 252, 100);
     svg += y_ticks(f);
     const double step = f.width / static_cast<double>(s.columns.size());
@@ -226,7 +244,7 @@ std::string figures_table(const log_results& r) {
     for (unsigned p = 1; p < positions; ++p)
         for (unsigned d = 0; d < decade_count; ++d) {
             const setting_figures& s = r.settings[p][d];
-            t += "<tr><td>" + escaped(place_name(r, p, d)) + format("</td><td>%u</td>", s.count);
+            t += "<tr><td>" + escaped(setting_label({p, d})) + format("</td><td>%u</td>", s.count);
             if (s.count == 0) {
                 t += "<td colspan=\"8\">no readings: the report shows Invalid data</td></tr>\n";
                 continue;
@@ -237,36 +255,45 @@ std::string figures_table(const log_results& r) {
             t += "<td>" + figure("%.5f", s.mean) + "</td><td style=\"color:" + colour_of(s.ppm) +
                  "\">" + figure("%.2f", s.ppm) + "</td><td>" + figure("%.3g", s.stdev_ppm) +
                  "</td><td>" + figure("%.3g", s.u_mean_ppm) + "</td><td>" + reading_text(s.min) +
-                 "</td><td>" + reading_text(s.max) +
-                 format("</td><td>%zu-%zu</td><td>%zu</td></tr>\n", s.first_line, s.last_line,
-                        s.far_count);
+                 "</td><td>" + reading_text(s.max) + "</td><td>" + line_span(s) +
+                 format("</td><td>%zu</td></tr>\n", s.far_count);
         }
     return t + "</tbody></table>\n";
 }
 
+// The charts scale to the width they are given and the grids hold as many
+// as fit, so the page reflows from a phone to a wide screen; the table alone
+// may be wider than a phone, and scrolls within its own box.
 const char* const page_style =
-    "body{font:13px/1.4 sans-serif;margin:16px auto;max-width:1000px;color:#222}"
+    "body{font:13px/1.4 sans-serif;margin:16px auto;padding:0 12px;max-width:1000px;color:#222;"
+    "overflow-wrap:break-word}"
     "h1{font-size:20px}h2{font-size:16px;margin-top:24px}"
     "svg{width:100%;height:auto;display:block}"
-    ".decades{display:grid;grid-template-columns:1fr 1fr;gap:8px}"
-    ".runs{display:grid;grid-template-columns:repeat(5,1fr);gap:6px}"
-    "figure{margin:0}figcaption{font-size:10px}"
+    ".decades{display:grid;grid-template-columns:repeat(auto-fill,minmax(min(100%,340px),1fr));"
+    "gap:8px}"
+    ".runs{display:grid;grid-template-columns:repeat(auto-fill,minmax(min(100%,170px),1fr));"
+    "gap:6px}"
+    "figure{margin:0;min-width:0}figcaption{font-size:10px}"
     ".grid{stroke:#ddd;stroke-width:.5}.axis{stroke:#888}.tick{font-size:9px;fill:#555}"
     ".title{font-size:12px;fill:#222}.bar{stroke:#333;stroke-width:1.2}"
     ".none{font-size:9px;fill:#c00}.mean{stroke-dasharray:4 2}.reading{fill:#246}"
     ".range{stroke:#246;stroke-width:1.2}.far{fill:#d00;font-size:9px}circle.far{fill:none;"
     "stroke:#d00;stroke-width:1.2}.taken{stroke:#246}.left{stroke:#d00}"
+    ".wide{overflow-x:auto}"
     "table{border-collapse:collapse;font-size:11px}td,th{border:1px solid #ccc;padding:1px 5px;"
-    "text-align:right}td:first-child{text-align:left}"
+    "text-align:right;white-space:nowrap}td:first-child{text-align:left}"
     "pre{font-size:10px;white-space:pre-wrap;background:#f6f6f6;padding:6px}"
     "@page{size:A4;margin:12mm}"
-    "@media print{body{max-width:none;margin:0;font-size:10px}svg,figure,tr{break-inside:avoid}}";
+    "@media print{body{max-width:none;margin:0;padding:0;font-size:10px}.wide{overflow:visible}"
+    ".runs{grid-template-columns:repeat(5,minmax(0,1fr))}td,th{white-space:normal}"
+    "svg,figure,tr{break-inside:avoid}}";
 
 } // namespace
 
 std::string results_page(const log_results& results, const std::string& log,
                          const std::string& audit_text) {
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+                       "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
                        "<title>decade-report: " +
                        escaped(log) + "</title><style>" + page_style + "</style></head><body>\n";
     page += "<h1>decade-report: " + escaped(log) + "</h1>\n" +
@@ -285,7 +312,8 @@ std::string results_page(const log_results& results, const std::string& log,
             page += run_chart(results, p, d);
     page += "</div>\n<h2>The whole log</h2>\n<p>Blue: readings the report takes; red: readings "
             "it leaves out.</p>\n" +
-            log_chart(results) + "<h2>Figures</h2>\n" + figures_table(results) +
-            "<h2>Audit of the log</h2>\n<pre>" + escaped(audit_text) + "</pre>\n</body></html>\n";
+            log_chart(results) + "<h2>Figures</h2>\n<div class=\"wide\">" + figures_table(results) +
+            "</div>\n<h2>Audit of the log</h2>\n<pre>" + escaped(audit_text) +
+            "</pre>\n</body></html>\n";
     return page;
 }

@@ -10,5 +10,5 @@
 #define TEXT_FORMAT_PRINTF printf
 #endif
 
-// At most 511 bytes of text: a piece of a line, not a whole page.
+// The whole text, however long; empty if the pattern cannot be formatted.
 std::string format(const char* pattern, ...) __attribute__((format(TEXT_FORMAT_PRINTF, 1, 2)));
