@@ -41,15 +41,20 @@ double two_sided(double x, std::uint64_t nu) {
 // Fisher's expansion of the quantile in powers of 1/ν (Abramowitz and
 // Stegun 26.7.5) at the normal quantile z = 2, through 1/ν⁴.
 constexpr double z = 2;
-constexpr double g1 = (z * z * z + z) / 4;
-constexpr double g2 = (5 * z * z * z * z * z + 16 * z * z * z + 3 * z) / 96;
-constexpr double g3 =
-    (3 * z * z * z * z * z * z * z + 19 * z * z * z * z * z + 17 * z * z * z - 15 * z) / 384;
-constexpr double g4 = (79 * z * z * z * z * z * z * z * z * z + 776 * z * z * z * z * z * z * z +
-                       1482 * z * z * z * z * z - 1920 * z * z * z - 945 * z) /
-                      92160;
-// From here on the terms left out are below 1e-16, and the expansion is
-// the more accurate; below it the sums are, to a few units in the last place.
+constexpr double z_to(int power) {
+    double p = 1;
+    for (int i = 0; i < power; ++i)
+        p *= z;
+    return p;
+}
+constexpr double g1 = (z_to(3) + z) / 4;
+constexpr double g2 = (5 * z_to(5) + 16 * z_to(3) + 3 * z) / 96;
+constexpr double g3 = (3 * z_to(7) + 19 * z_to(5) + 17 * z_to(3) - 15 * z) / 384;
+constexpr double g4 =
+    (79 * z_to(9) + 776 * z_to(7) + 1482 * z_to(5) - 1920 * z_to(3) - 945 * z) / 92160;
+// From here on the terms the expansion leaves out are below 1e-16; below
+// it the sums are the more accurate.  Either is within a few units in the
+// last place.
 constexpr double expansion_from = 2000;
 
 double expansion(double nu) {

@@ -36,7 +36,9 @@ const char* verdict_word(verdict v);
 // expanded uncertainty U, under `rule`.
 struct decision {
     verdict outcome = verdict::none;
-    // The largest |d| that passes: none for rds with U ≥ T, and for rule none.
+    // The acceptance limit: the largest |d| that passes, T − w for guarded
+    // and nonbinary even where that is zero or less and nothing passes;
+    // none for rds with U ≥ T, and for rule none.
     std::optional<double> limit;
     // No deviation passes: U ≥ T (rds), or T − w ≤ 0 (guarded, nonbinary).
     bool no_pass_possible = false;
@@ -50,7 +52,7 @@ struct setting_input {
     unsigned decade = 0; // 0 to 4: 1E1 to 1E5
     std::uint32_t count = 0;
     double mean = 0;
-    double stdev = 0; // sample standard deviation of the readings, ohms
+    double stdev = 0; // sample standard deviation of the readings, ohms (count ≥ 2)
 };
 
 // Every figure in ohms; ppm_of_nominal() gives them in ppm.
@@ -73,9 +75,10 @@ struct judgement : decision {
 // meter ranges: the caller names the setting and the largest range.
 bool judge(const setting_input& in, const tolerance_data& data, judgement& out);
 
-// A figure in ohms as ppm of the setting's nominal value, the conversion
-// the report uses for a mean: exact for a deviation d, so that with no zero
-// resistance the judged deviation is the report's own ppm.
+// A figure in ohms as ppm of the setting's nominal value, by the report's
+// own conversion of a mean: of a deviation d it gives ppm_of(mean − zero,
+// nominal) exactly (d is exact for a mean near nominal), so that with no
+// zero resistance the judged deviation is the report's ppm to the bit.
 inline double ppm_of_nominal(double ohms, double nominal) {
     return ppm_of(nominal + ohms, nominal);
 }

@@ -17,12 +17,13 @@ constexpr rule_text rules[] = {
     {rule_kind::none, "none", false, "no decision rule", ""},
 };
 // text_of() finds a rule's words by its place.
-static_assert([] {
+constexpr bool rules_in_kind_order() {
     for (std::size_t i = 0; i < std::size(rules); ++i)
         if (static_cast<std::size_t>(rules[i].kind) != i)
             return false;
     return true;
-}());
+}
+static_assert(rules_in_kind_order());
 
 // Why a line is not read: thrown by the readers of its parts, caught once
 // per file.
@@ -188,8 +189,8 @@ void end_of_value(cursor& value) {
 // ohms, and bits for the units a key takes.
 struct unit {
     std::string_view name;
-    double divisor;
-    bool relative;
+    double divisor; // cppcheck-suppress unusedStructMember
+    bool relative;  // cppcheck-suppress unusedStructMember
 };
 constexpr unit units[] = {{"%", 100, true}, {"ppm", 1e6, true}, {"ohm", 1, false}};
 constexpr unsigned percent_unit = 1, ppm_unit = 2, ohm_unit = 4;
@@ -360,7 +361,7 @@ struct key_entry {
     std::string_view word;
     argument takes;
     const char* usage;
-    std::string (*read)(key_line&, tolerance_data&);
+    std::string (*read)(key_line&, tolerance_data&); // cppcheck-suppress unusedStructMember
 };
 constexpr key_entry keys[] = {
     {"tolerance", argument::optional, "tolerance, tolerance 1E1 to 1E5", tolerance_key},
