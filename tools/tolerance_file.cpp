@@ -186,7 +186,7 @@ void end_of_value(cursor& value) {
 }
 
 // The units of a term, each its divisor to a fraction of nominal or to
-// ohms, and bits for the units a key takes.
+// ohms; a key takes the units whose bits it sets, bit i for units[i].
 struct unit {
     std::string_view name;
     double divisor; // cppcheck-suppress unusedStructMember
