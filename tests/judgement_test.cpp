@@ -1,0 +1,248 @@
+// Judging a setting against the box's tolerance: the verdict of each rule
+// at its edges, the coverage factor against the GUM's table, a budget
+// worked by hand, and the build's summary of the verdicts.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "judgement.h"
+#include "text_format.h"
+#include "tolerance_file.h"
+
+namespace {
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+tolerance_data example_data() {
+    tolerance_data data;
+    tolerance_error error;
+    EXPECT_TRUE(read_tolerance("tolerance = 0.01 % + 0.002 ohm\n"
+                               "tolerance 1E1 = 0.05 % + 0.002 ohm\n"
+                               "zero = 0.0031 ohm\n"
+                               "meter 10 = 12 ppm + 1 ppm\n"
+                               "meter 100 = 8 ppm + 0.3 ppm\n"
+                               "meter 1000 = 6 ppm + 0.3 ppm\n"
+                               "meter 10000 = 6 ppm + 0.3 ppm\n"
+                               "meter 100000 = 6 ppm + 0.3 ppm\n"
+                               "meter 1000000 = 10 ppm + 0.7 ppm\n"
+                               "meter k = 2.58\n"
+                               "other = 0.5 ppm + 0.0001 ohm\n"
+                               "rule = guarded 1\n",
+                               data, error))
+        << error.what;
+    return data;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
+
+TEST(DecisionRule, VerdictsAtAndAroundEachEdge) {
+    using enum verdict;
+    constexpr rule_kind simple = rule_kind::simple, guarded = rule_kind::guarded,
+                        nonbinary = rule_kind::nonbinary, rds = rule_kind::rds;
+    constexpr std::optional<double> no_limit;
+    // A deviation of exactly `edge`, or one ulp inside it, is `within`; one
+    // ulp beyond it, `beyond`; either sign alike.
+    const struct {
+        decision_rule rule;
+        double t, u, edge;
+        verdict within, beyond;
+        std::optional<double> limit;
+        bool no_pass;
+    } edges[] = {
+        {{simple, 0}, 100, 25, 100, pass, fail, 100, false},
+        {{guarded, 0}, 100, 25, 100, pass, fail, 100, false},
+        {{guarded, 1}, 100, 25, 75, pass, fail, 75, false},
+        {{guarded, 2}, 100, 25, 50, pass, fail, 50, false},
+        // w = T and w > T leave no pass, not even at d = 0.
+        {{guarded, 1}, 100, 100, 0, fail, fail, 0, true},
+        {{guarded, 2}, 100, 75, 0, fail, fail, -50, true},
+        {{nonbinary, 1}, 100, 25, 75, pass, conditional_pass, 75, false},
+        {{nonbinary, 1}, 100, 25, 100, conditional_pass, conditional_fail, 75, false},
+        {{nonbinary, 1}, 100, 25, 125, conditional_fail, fail, 75, false},
+        {{nonbinary, 1}, 100, 100, 0, conditional_pass, conditional_pass, 0, true},
+        {{nonbinary, 1}, 100, 100, 200, conditional_fail, fail, 0, true},
+        // √(5² − 3²) = 4
+        {{rds, 0}, 5, 3, 4, pass, pass_star, 4, false},
+        {{rds, 0}, 5, 3, 5, pass_star, fail, 4, false},
+        // U ≥ T: no limit, and within T is pass*.
+        {{rds, 0}, 5, 5, 5, pass_star, fail, no_limit, true},
+        {{rds, 0}, 5, 6, 0, pass_star, pass_star, no_limit, true},
+        {{rds, 0}, 5, 6, 5, pass_star, fail, no_limit, true},
+        {{rule_kind::none, 0}, 5, 3, 5, none, none, no_limit, false},
+    };
+    for (const auto& e : edges) {
+        SCOPED_TRACE(rule_name(e.rule) + format(", T = %g, U = %g, edge %g", e.t, e.u, e.edge));
+        for (const double sign : {1.0, -1.0}) {
+            const std::string within = verdict_word(e.within), beyond = verdict_word(e.beyond);
+            EXPECT_EQ(within, verdict_word(decide(e.rule, sign * e.edge, e.t, e.u).outcome));
+            EXPECT_EQ(
+                within,
+                verdict_word(decide(e.rule, sign * std::nextafter(e.edge, 0), e.t, e.u).outcome));
+            EXPECT_EQ(
+                beyond,
+                verdict_word(
+                    decide(e.rule, sign * std::nextafter(e.edge, infinity), e.t, e.u).outcome));
+        }
+        const decision d = decide(e.rule, 0, e.t, e.u);
+        EXPECT_EQ(e.limit, d.limit);
+        EXPECT_EQ(e.no_pass, d.no_pass_possible);
+    }
+}
+
+TEST(CoverageFactor, MatchesTheGumTableToTheDigitsPrinted) {
+    // GUM, Table G.2, the column for 95.45 %.
+    const struct {
+        double nu;
+        const char* printed;
+    } table[] = {
+        {1, "13.97"}, {2, "4.53"},  {3, "3.31"},    {4, "2.87"},         {5, "2.65"},  {6, "2.52"},
+        {7, "2.43"},  {8, "2.37"},  {9, "2.32"},    {10, "2.28"},        {11, "2.25"}, {12, "2.23"},
+        {13, "2.21"}, {14, "2.20"}, {15, "2.18"},   {16, "2.17"},        {17, "2.16"}, {18, "2.15"},
+        {19, "2.14"}, {20, "2.13"}, {25, "2.11"},   {30, "2.09"},        {35, "2.07"}, {40, "2.06"},
+        {45, "2.06"}, {50, "2.05"}, {100, "2.025"}, {infinity, "2.000"},
+    };
+    for (const auto& row : table) {
+        const int decimals = static_cast<int>(std::strlen(std::strchr(row.printed, '.') + 1));
+        EXPECT_EQ(row.printed, format("%.*f", decimals, coverage_factor(row.nu))) << row.nu;
+    }
+    // ν_eff is truncated, not rounded.
+    EXPECT_EQ(coverage_factor(5), coverage_factor(5.999));
+    EXPECT_EQ("2.65", format("%.2f", coverage_factor(5.999)));
+    EXPECT_EQ(2.0, coverage_factor(infinity));
+    // Either side of where a large ν is computed another way: the quantile
+    // to 20 digits, from the regularised incomplete beta function evaluated
+    // with 40-digit arithmetic.
+    EXPECT_NEAR(2.0012513920619299871, coverage_factor(1999), 1e-14);
+    EXPECT_NEAR(2.0012507659825371569, coverage_factor(2000), 1e-14);
+}
+
+TEST(Budget, WorkedByHandForTheExampleFile) {
+    const tolerance_data data = example_data();
+    // The 300 Ω setting, 16 readings: on the 1000 Ω range, at the box's
+    // own tolerance (the 1E1 decade alone has another).
+    const double nominal = 300, mean = 300.0318, s = 0.0082;
+    judgement j;
+    ASSERT_TRUE(judge({nominal, 1, 16, mean, s}, data, j));
+    const double u_a = s / std::sqrt(16.0);                                          // 2.05 mΩ
+    const double u_meter = (6e-6 * mean + 0.3e-6 * 1000) / 2.58;                     // 0.814 mΩ
+    const double u_other = 0.5e-6 * 300 + 0.0001;                                    // 0.25 mΩ
+    const double u_c = std::sqrt(u_a * u_a + u_meter * u_meter + u_other * u_other); // 2.22 mΩ
+    const double nu_eff = std::pow(u_c, 4) / (std::pow(u_a, 4) / (16 - 1));          // 20.6
+    const double k = coverage_factor(20);
+    const double u = k * u_c;                 // 4.73 mΩ
+    const double t = 0.01e-2 * 300 + 0.002;   // 32 mΩ
+    const double d = mean - 0.0031 - nominal; // 28.7 mΩ
+    auto near = [](double expected, double actual) {
+        EXPECT_NEAR(expected, actual, 1e-12 * expected);
+    };
+    EXPECT_EQ(1000, j.range);
+    near(u_a, j.u_a);
+    near(u_meter, j.u_meter);
+    near(u_other, j.u_other);
+    near(u_c, j.u_c);
+    near(nu_eff, j.nu_eff);
+    EXPECT_EQ(k, j.k);
+    near(u, j.expanded);
+    near(t, j.tolerance);
+    near(d, j.deviation);
+    near(t / u, j.tur); // 6.76
+    EXPECT_FALSE(j.low_tur);
+    ASSERT_TRUE(j.limit);
+    near(t - u, *j.limit); // 27.3 mΩ, below d
+    EXPECT_STREQ("fail", verdict_word(j.outcome));
+
+    // Without scatter: infinite degrees of freedom and k = 2.
+    ASSERT_TRUE(judge({nominal, 1, 16, mean, 0}, data, j));
+    EXPECT_EQ(infinity, j.nu_eff);
+    EXPECT_EQ(2.0, j.k);
+    // The 10 Ω decade's own tolerance.
+    ASSERT_TRUE(judge({20, 0, 16, 20.001, s}, data, j));
+    near(0.05e-2 * 20 + 0.002, j.tolerance);
+    // A setting with readings beyond the largest range is the caller's
+    // error; without readings it is not judged.
+    tolerance_data short_of_1m = data;
+    short_of_1m.meter.pop_back();
+    EXPECT_FALSE(judge({1e6, 4, 1, 1e6, 0}, short_of_1m, j));
+    ASSERT_TRUE(judge({1e6, 4, 0, 0, 0}, short_of_1m, j));
+    EXPECT_EQ("no readings", j.why_not_judged);
+}
+
+TEST(JudgementSummary, CountsNotesAndTheirLimit) {
+    tolerance_data data = example_data();
+    auto three_settings = [&data] {
+        std::vector<named_judgement> three(3);
+        three[0].name = "the 300 Ω setting (position 3, decade 1E2)";
+        judge({300, 1, 16, 300.0318, 0.0082}, data, three[0].j); // worked by hand above
+        three[1].name = "the 100 Ω setting (position 1, decade 1E2)";
+        judge({100, 1, 16, 99.9979, 0.0082}, data, three[1].j);
+        three[2].name = "the 200 Ω setting (position 2, decade 1E2)";
+        judge({200, 1, 1, 200.01, std::nan("")}, data, three[2].j);
+        return three;
+    };
+    EXPECT_EQ("box.txt: under guarded acceptance (w = 1 U), 1 of 3 settings pass, 1 fail, 1 not "
+              "judged\n"
+              "box.txt: note: the 300 Ω setting (position 3, decade 1E2): fail: judged deviation "
+              "+95.7 ppm, acceptance limit ±90.9 ppm, T ±106.7 ppm, U 15.8 ppm\n"
+              "box.txt: note: the 200 Ω setting (position 2, decade 1E2): not judged: a single "
+              "reading, so no standard deviation\n",
+              judgement_summary("box.txt", data.rule, three_settings()));
+    data.rule = {rule_kind::none, 0};
+    EXPECT_EQ("box.txt: no decision rule: figures for 2 of 3 settings, none judged\n"
+              "box.txt: note: the 200 Ω setting (position 2, decade 1E2): not judged: a single "
+              "reading, so no standard deviation\n",
+              judgement_summary("box.txt", data.rule, three_settings()));
+
+    // 5 pass, 20 conditional passes and 5 conditional fails: 25 notes, of
+    // which the first 20 are shown.
+    std::vector<named_judgement> many(30);
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        many[i].name = format("setting %zu", i);
+        judgement& j = many[i].j;
+        j.nominal = 100;
+        j.tolerance = 0.01;
+        j.expanded = 0.002;
+        j.deviation = 0.009;
+        static_cast<decision&>(j) =
+            decide({rule_kind::nonbinary, 1}, j.deviation, j.tolerance, j.expanded);
+        j.outcome = i < 5    ? verdict::pass
+                    : i < 25 ? verdict::conditional_pass
+                             : verdict::conditional_fail;
+    }
+    const std::vector<std::string> lines =
+        lines_of(judgement_summary("box.txt", {rule_kind::nonbinary, 1}, many));
+    ASSERT_EQ(22u, lines.size());
+    EXPECT_EQ("box.txt: under non-binary acceptance (w = 1 U), 5 of 30 settings pass, 20 "
+              "conditional pass, 5 conditional fail",
+              lines[0]);
+    EXPECT_EQ("box.txt: note: setting 5: conditional pass: judged deviation +90.0 ppm, acceptance "
+              "limit ±80.0 ppm, T ±100.0 ppm, U 20.0 ppm",
+              lines[1]);
+    EXPECT_EQ("box.txt: note: 5 more not shown", lines[21]);
+
+    // rds with U ≥ T: pass* without a limit.
+    named_judgement star{"setting", {}};
+    star.j.nominal = 100;
+    star.j.tolerance = 0.01;
+    star.j.expanded = 0.012;
+    star.j.deviation = -0.009;
+    static_cast<decision&>(star.j) = decide({rule_kind::rds, 0}, -0.009, 0.01, 0.012);
+    EXPECT_EQ(
+        "box.txt: under root-difference-of-squares acceptance, 0 of 1 settings pass, 1 pass*\n"
+        "box.txt: note: setting: pass*: judged deviation -90.0 ppm, no pass possible at this "
+        "U, T ±100.0 ppm, U 120.0 ppm\n",
+        judgement_summary("box.txt", {rule_kind::rds, 0}, std::span(&star, 1)));
+}

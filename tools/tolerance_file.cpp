@@ -1,0 +1,466 @@
+#include "tolerance_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+constexpr rule_text rules[] = {
+    {rule_kind::simple, "simple", false, "simple acceptance", "ILAC-G8:09/2019"},
+    {rule_kind::guarded, "guarded", true, "guarded acceptance", "ILAC-G8:09/2019"},
+    {rule_kind::nonbinary, "nonbinary", true, "non-binary acceptance", "ILAC-G8:09/2019"},
+    {rule_kind::rds, "rds", false, "root-difference-of-squares acceptance",
+     "a calibration laboratory's practice"},
+    {rule_kind::none, "none", false, "no decision rule", ""},
+};
+// text_of() finds a rule's words by its place.
+constexpr bool rules_in_kind_order() {
+    for (std::size_t i = 0; i < std::size(rules); ++i)
+        if (static_cast<std::size_t>(rules[i].kind) != i)
+            return false;
+    return true;
+}
+static_assert(rules_in_kind_order());
+
+// Why a line is not read: thrown by the readers of its parts, caught once
+// per file.
+struct fault {
+    std::string what;
+};
+
+bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool digit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool control(unsigned char c) {
+    return (c < 0x20 && c != '\t') || c == 0x7f;
+}
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The file's own text in a message: at most 40 bytes, cut before a
+// multi-byte character rather than inside it.
+std::string quoted(std::string_view text) {
+    constexpr std::size_t limit = 40;
+    if (text.size() <= limit)
+        return "'" + std::string(text) + "'";
+    std::size_t end = limit - 3;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80)
+        --end;
+    return "'" + std::string(text.substr(0, end)) + "...'";
+}
+
+// The shortest text that reads back as `value`.
+std::string shortest(double value) {
+    char buf[32];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return ec == std::errc{} ? std::string(buf, end) : std::string();
+}
+
+// Length of the decimal number at the start of `s`, as a bench log writes
+// it: an optional sign, digits with an optional point (at least one
+// digit), an optional exponent.
+std::size_t number_length(std::string_view s) {
+    std::size_t i = 0, digits = 0;
+    auto skip_digits = [&] {
+        for (; i < s.size() && digit(s[i]); ++i)
+            ++digits;
+    };
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    skip_digits();
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        skip_digits();
+    }
+    if (digits == 0)
+        return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            ++j;
+        std::size_t k = j;
+        while (k < s.size() && digit(s[k]))
+            ++k;
+        if (k > j)
+            i = k;
+    }
+    return i;
+}
+
+bool names_non_finite(std::string_view word) {
+    word = word.substr(!word.empty() && (word[0] == '+' || word[0] == '-'));
+    std::string lower(word.substr(0, 3));
+    for (char& c : lower)
+        c = static_cast<char>(c | 0x20);
+    return lower == "inf" || lower == "nan";
+}
+
+struct number_read {
+    double value;
+    std::string_view text;
+};
+
+// The text of a value, read token by token; blanks and tabs may stand
+// between any two tokens, and need not.
+class cursor {
+  public:
+    explicit cursor(std::string_view text) : text_(text) {}
+
+    bool at_end() {
+        skip();
+        return text_.empty();
+    }
+    bool next_is(char c) {
+        skip();
+        return !text_.empty() && text_.front() == c;
+    }
+    bool take(char c) {
+        if (!next_is(c))
+            return false;
+        text_.remove_prefix(1);
+        return true;
+    }
+    // Up to the next blank, '+' or the end.
+    std::string_view word() {
+        return take_while([](char c) { return !blank(c) && c != '+'; });
+    }
+    std::string_view rest() {
+        skip();
+        return text_;
+    }
+
+    number_read number() {
+        skip();
+        const std::size_t length = number_length(text_);
+        const char after = length < text_.size() ? text_[length] : ' ';
+        if (length == 0 || after == '.' || after == ',') {
+            const std::string_view run = take_while([](char c) { return !blank(c); });
+            throw fault{quoted(run) +
+                        (names_non_finite(run) ? " is not a finite number" : " is not a number")};
+        }
+        const std::string_view text = text_.substr(0, length);
+        text_.remove_prefix(length);
+        // from_chars takes no '+'; the syntax is already checked.
+        const std::string_view unsigned_text = text.substr(text[0] == '+');
+        double value = 0;
+        const auto [end, ec] = std::from_chars(unsigned_text.data(),
+                                               unsigned_text.data() + unsigned_text.size(), value);
+        if (ec != std::errc{} || !std::isfinite(value))
+            throw fault{quoted(text) + " is outside the range of a double"};
+        return {value, text};
+    }
+
+  private:
+    void skip() {
+        while (!text_.empty() && blank(text_.front()))
+            text_.remove_prefix(1);
+    }
+    template <typename Pred> std::string_view take_while(Pred keep) {
+        skip();
+        std::size_t n = 0;
+        while (n < text_.size() && keep(text_[n]))
+            ++n;
+        const std::string_view taken = text_.substr(0, n);
+        text_.remove_prefix(n);
+        return taken;
+    }
+
+    std::string_view text_;
+};
+
+void end_of_value(cursor& value) {
+    if (!value.at_end())
+        throw fault{"text after the value: " + quoted(value.rest())};
+}
+
+// The units of a term, each its divisor to a fraction of nominal or to
+// ohms; a key takes the units whose bits it sets, bit i for units[i].
+struct unit {
+    std::string_view name;
+    double divisor; // cppcheck-suppress unusedStructMember
+    bool relative;  // cppcheck-suppress unusedStructMember
+};
+constexpr unit units[] = {{"%", 100, true}, {"ppm", 1e6, true}, {"ohm", 1, false}};
+constexpr unsigned percent_unit = 1, ppm_unit = 2, ohm_unit = 4;
+
+struct value_form {
+    unsigned units;
+    const char* in_words;
+};
+constexpr value_form relative_and_ohm{percent_unit | ppm_unit | ohm_unit, "% or ppm, and ohm"};
+constexpr value_form ppm_only{ppm_unit, "ppm"};
+constexpr value_form ohm_only{ohm_unit, "ohm"};
+
+struct term {
+    double value; // a fraction of nominal, or ohms
+    bool relative;
+};
+
+term read_term(cursor& value, const std::string& key, value_form form) {
+    const number_read number = value.number();
+    const std::string_view name = value.word();
+    const std::string wants = key + " takes " + form.in_words;
+    if (name.empty())
+        throw fault{quoted(number.text) + " has no unit; " + wants};
+    const auto u = std::find_if(std::begin(units), std::end(units),
+                                [&](const unit& x) { return x.name == name; });
+    if (u == std::end(units))
+        throw fault{"unknown unit " + quoted(name) + "; " + wants};
+    if ((form.units & (1u << (u - std::begin(units)))) == 0)
+        throw fault{wants + ", not " + std::string(name)};
+    if (number.value < 0)
+        throw fault{key + " must not be negative: " + std::string(number.text) + " " +
+                    std::string(name)};
+    return {number.value / u->divisor, u->relative};
+}
+
+// One term, or two joined by '+', and nothing after them.
+std::vector<term> read_terms(cursor& value, const std::string& key, value_form form) {
+    std::vector<term> read{read_term(value, key, form)};
+    while (value.take('+')) {
+        if (value.at_end())
+            throw fault{"no term after '+'"};
+        if (value.next_is('+'))
+            throw fault{"two '+' in a row"};
+        if (read.size() == 2)
+            throw fault{"more than two terms; a value is one term or two joined by '+'"};
+        read.push_back(read_term(value, key, form));
+    }
+    end_of_value(value);
+    return read;
+}
+
+// A relative term, an absolute term, or one of each.
+terms read_relative_and_ohm(cursor& value, const std::string& key) {
+    terms sum;
+    bool relative = false, absolute = false;
+    for (const term& t : read_terms(value, key, relative_and_ohm)) {
+        bool& given = t.relative ? relative : absolute;
+        if (given)
+            throw fault{key + (t.relative ? " has two relative terms" : " has two ohm terms") +
+                        "; it takes one % or ppm term and one ohm term"};
+        given = true;
+        (t.relative ? sum.relative : sum.ohms) = t.value;
+    }
+    return sum;
+}
+
+// A line `key [argument] = value`, split.
+struct key_line {
+    std::string_view argument;
+    std::string key; // as its words are written, one blank apart
+    cursor value;
+    std::size_t line;
+};
+
+// Each key reads its value into `data` and returns the key's name once
+// its argument is read as a value (meter 10 and meter 1E1 are one key),
+// by which a key given twice is found.
+std::string tolerance_key(key_line& l, tolerance_data& data) {
+    terms* target = &data.tolerance;
+    if (!l.argument.empty()) {
+        unsigned d = 0;
+        while (d < decade_count && l.argument != "1E" + std::to_string(d + 1))
+            ++d;
+        if (d == decade_count)
+            throw fault{"decade " + quoted(l.argument) + " is not one of 1E1 to 1E5"};
+        target = &data.decade[d].emplace();
+    }
+    *target = read_relative_and_ohm(l.value, l.key);
+    if (target->relative == 0 && target->ohms == 0)
+        throw fault{l.key + " is zero"};
+    return l.key;
+}
+
+std::string zero_key(key_line& l, tolerance_data& data) {
+    const std::vector<term> read = read_terms(l.value, l.key, ohm_only);
+    if (read.size() > 1)
+        throw fault{"zero is a single term in ohm"};
+    data.zero = read[0].value;
+    return l.key;
+}
+
+std::string meter_k(key_line& l, tolerance_data& data) {
+    cursor peek = l.value;
+    if (peek.word() == "rectangular") {
+        l.value = peek;
+        data.meter_k = 0;
+    } else {
+        const number_read k = l.value.number();
+        if (!(k.value > 0))
+            throw fault{"meter k must be positive, or rectangular: " + std::string(k.text)};
+        data.meter_k = k.value;
+    }
+    end_of_value(l.value);
+    return l.key;
+}
+
+std::string meter_key(key_line& l, tolerance_data& data) {
+    if (l.argument == "k")
+        return meter_k(l, data);
+    double range = 0;
+    const std::string_view text = l.argument.substr(l.argument[0] == '+');
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), range);
+    if (number_length(l.argument) != l.argument.size() || ec != std::errc{} ||
+        !std::isfinite(range) || !(range > 0))
+        throw fault{"meter range " + quoted(l.argument) + " is not a positive number of ohms"};
+    const std::vector<term> read = read_terms(l.value, l.key, ppm_only);
+    data.meter.push_back({range, read[0].value, read.size() > 1 ? read[1].value : 0, l.line});
+    return "meter " + shortest(range);
+}
+
+std::string other_key(key_line& l, tolerance_data& data) {
+    data.other = read_relative_and_ohm(l.value, l.key);
+    return l.key;
+}
+
+std::string rule_list() {
+    std::string list;
+    for (const rule_text& r : rules)
+        list += std::string(list.empty()                ? ""
+                            : r.kind == rule_kind::none ? " or "
+                                                        : ", ") +
+                r.keyword + (r.takes_r ? " R" : "");
+    return list;
+}
+
+std::string rule_key(key_line& l, tolerance_data& data) {
+    const std::string_view name = l.value.word();
+    const auto r = std::find_if(std::begin(rules), std::end(rules),
+                                [&](const rule_text& x) { return x.keyword == name; });
+    if (r == std::end(rules))
+        throw fault{"unknown rule " + quoted(name) + "; the rules are " + rule_list()};
+    data.rule = {r->kind, 0};
+    if (r->takes_r) {
+        if (l.value.at_end())
+            throw fault{std::string(name) + " needs its guard band factor R, as in '" +
+                        std::string(name) + " 1'"};
+        const number_read factor = l.value.number();
+        if (factor.value < 0)
+            throw fault{"R must not be negative: " + std::string(factor.text)};
+        data.rule.r = factor.value;
+    }
+    end_of_value(l.value);
+    return l.key;
+}
+
+enum class argument : std::uint8_t { none, optional, required };
+struct key_entry {
+    std::string_view word;
+    argument takes;
+    const char* usage;
+    std::string (*read)(key_line&, tolerance_data&); // cppcheck-suppress unusedStructMember
+};
+constexpr key_entry keys[] = {
+    {"tolerance", argument::optional, "tolerance, tolerance 1E1 to 1E5", tolerance_key},
+    {"zero", argument::none, "zero", zero_key},
+    {"meter", argument::required, "meter RANGE, meter k", meter_key},
+    {"other", argument::none, "other", other_key},
+    {"rule", argument::none, "rule", rule_key},
+};
+// Keys that every file gives.
+constexpr std::string_view required_keys[] = {"tolerance", "rule"};
+
+std::string key_list() {
+    std::string list;
+    for (const key_entry& k : keys)
+        list += (list.empty() ? "" : ", ") + std::string(k.usage);
+    return list;
+}
+
+// The keys read so far, by name, and the line of each.
+using seen_keys = std::vector<std::pair<std::string, std::size_t>>;
+
+void read_line(std::string_view line, std::size_t number, tolerance_data& data, seen_keys& seen) {
+    if (std::any_of(line.begin(), line.end(),
+                    [](char c) { return control(static_cast<unsigned char>(c)); }))
+        throw fault{"control character"};
+    line = trimmed(line.substr(0, line.find('#')));
+    if (line.empty())
+        return;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        throw fault{"no '='; a line is 'key = value', blank, or a comment"};
+    const std::string_view key_text = trimmed(line.substr(0, equals));
+    if (key_text.empty())
+        throw fault{"no key before '='"};
+    cursor key_side(key_text);
+    const std::string_view word = key_side.word(), argument_word = key_side.word();
+    const auto entry = std::find_if(std::begin(keys), std::end(keys),
+                                    [&](const key_entry& k) { return k.word == word; });
+    if (!key_side.at_end() || entry == std::end(keys) ||
+        (entry->takes == argument::none && !argument_word.empty()))
+        throw fault{"unknown key " + quoted(key_text) + "; the keys are " + key_list()};
+    std::string key(word);
+    if (!argument_word.empty())
+        key += " " + std::string(argument_word);
+    if (entry->takes == argument::required && argument_word.empty())
+        throw fault{key + " needs a word after it: " + entry->usage};
+    key_line l{argument_word, key, cursor(line.substr(equals + 1)), number};
+    if (l.value.at_end())
+        throw fault{key + " has no value"};
+    const std::string name = entry->read(l, data);
+    const auto earlier =
+        std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == name; });
+    if (earlier != seen.end())
+        throw fault{key + " given twice, first on line " + std::to_string(earlier->second)};
+    seen.emplace_back(name, number);
+}
+
+} // namespace
+
+bool read_tolerance(std::string_view text, tolerance_data& data, tolerance_error& error) {
+    data = {};
+    seen_keys seen;
+    std::size_t number = 0;
+    try {
+        while (!text.empty()) {
+            const std::size_t end = std::min(text.find('\n'), text.size());
+            std::string_view line = text.substr(0, end);
+            text.remove_prefix(std::min(end + 1, text.size()));
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            read_line(line, ++number, data, seen);
+        }
+    } catch (const fault& f) {
+        error = {number, f.what};
+        return false;
+    }
+    for (std::string_view required : required_keys)
+        if (std::none_of(seen.begin(), seen.end(),
+                         [&](const auto& s) { return s.first == required; })) {
+            error = {0, "no " + std::string(required) + " line; every tolerance file gives one"};
+            return false;
+        }
+    std::sort(data.meter.begin(), data.meter.end(),
+              [](const meter_range& a, const meter_range& b) { return a.range < b.range; });
+    return true;
+}
+
+std::string tolerance_diagnostic(std::string_view file, const tolerance_error& error) {
+    std::string text(file);
+    if (error.line > 0)
+        text += ":" + std::to_string(error.line);
+    return text + ": " + error.what + "\n";
+}
+
+const rule_text& text_of(rule_kind kind) {
+    return rules[static_cast<std::size_t>(kind)];
+}
+
+std::string rule_name(const decision_rule& rule) {
+    const rule_text& text = text_of(rule.kind);
+    return text.name + (text.takes_r ? " (w = " + shortest(rule.r) + " U)" : std::string());
+}
