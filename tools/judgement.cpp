@@ -205,10 +205,10 @@ std::string note(const named_judgement& s) {
     if (j.outcome == verdict::not_judged)
         return s.name + ": not judged: " + std::string(j.why_not_judged);
     auto ppm = [&](const char* pattern, double ohms) {
-        return format(pattern, ppm_of_nominal(ohms, j.nominal));
+        return format(pattern, relative_ppm(ohms, j.nominal));
     };
     return s.name + ": " + verdict_word(j.outcome) + ": judged deviation " +
-           ppm("%+.1f ppm", j.deviation) + ", " +
+           format("%+.1f ppm", deviation_ppm(j)) + ", " +
            (j.limit && !j.no_pass_possible ? "acceptance limit " + ppm("±%.1f ppm", *j.limit)
                                            : std::string("no pass possible at this U")) +
            ", T " + ppm("±%.1f ppm", j.tolerance) + ", U " + ppm("%.1f ppm", j.expanded);

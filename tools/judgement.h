@@ -55,7 +55,7 @@ struct setting_input {
     double stdev = 0; // sample standard deviation of the readings, ohms (count ≥ 2)
 };
 
-// Every figure in ohms; ppm_of_nominal() gives them in ppm.
+// Every figure in ohms; deviation_ppm() and relative_ppm() give them in ppm.
 struct judgement : decision {
     std::string_view why_not_judged; // for not_judged
     double nominal = 0;
@@ -75,12 +75,12 @@ struct judgement : decision {
 // meter ranges: the caller names the setting and the largest range.
 bool judge(const setting_input& in, const tolerance_data& data, judgement& out);
 
-// A figure in ohms as ppm of the setting's nominal value, by the report's
-// own conversion of a mean: of a deviation d it gives ppm_of(mean − zero,
-// nominal) exactly (d is exact for a mean near nominal), so that with no
-// zero resistance the judged deviation is the report's ppm to the bit.
-inline double ppm_of_nominal(double ohms, double nominal) {
-    return ppm_of(nominal + ohms, nominal);
+// The judged deviation in ppm of nominal, by the report's own conversion of
+// a mean: d is exact for a mean near nominal, so that with no zero
+// resistance it is the report's ppm to the bit.  Every other figure (T, U,
+// a limit, an uncertainty) is an amount: relative_ppm() of it.
+inline double deviation_ppm(const judgement& j) {
+    return ppm_of(j.nominal + j.deviation, j.nominal);
 }
 
 struct named_judgement {

@@ -10,20 +10,24 @@
 
 namespace {
 
-bool blank(char c) {
-    return c == ' ' || c == '\t';
-}
 bool digit(char c) {
     return c >= '0' && c <= '9';
 }
-bool control(unsigned char c) {
+
+} // namespace
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool is_control(unsigned char c) {
     return (c < 0x20 && c != '\t') || c == 0x7f;
 }
 
 std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && blank(s.front()))
+    while (!s.empty() && is_blank(s.front()))
         s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
+    while (!s.empty() && is_blank(s.back()))
         s.remove_suffix(1);
     return s;
 }
@@ -57,6 +61,8 @@ std::size_t number_length(std::string_view s) {
     }
     return i;
 }
+
+namespace {
 
 bool starts_with_word(std::string_view s, std::string_view lowercase_word) {
     if (s.size() < lowercase_word.size())
@@ -98,7 +104,7 @@ std::string shown(std::string_view text) {
     }
     std::string out;
     for (char c : text) {
-        if (!control(static_cast<unsigned char>(c))) {
+        if (!is_control(static_cast<unsigned char>(c))) {
             out += c;
             continue;
         }
@@ -120,7 +126,7 @@ line_content read_line(std::string_view line) {
     if (line.size() > max_line_length)
         return {{}, log_fault::too_long};
     for (char c : line)
-        if (control(static_cast<unsigned char>(c)))
+        if (is_control(static_cast<unsigned char>(c)))
             return {{}, log_fault::control_character};
     const std::string_view field = trimmed(line);
     if (field.empty() || field[0] == '#')

@@ -88,5 +88,13 @@ bool read_log(std::string_view text, std::vector<float>& readings, log_error& er
 // "FILE:LINE: what: text", and a note on what a line may hold.
 std::string diagnostic(std::string_view file, const log_error& error);
 
+// The syntax of a log's lines, which the build's other text files share.
+bool is_blank(char c);                        // a blank or a tab
+bool is_control(unsigned char c);             // a control byte other than a tab
+std::string_view trimmed(std::string_view s); // without the blanks around it
+// The length of the decimal number at the start of `s`: an optional sign,
+// digits with an optional point (at least one digit), an optional exponent.
+std::size_t number_length(std::string_view s);
+
 // The shortest text that reads back as exactly `reading`.
 std::string reading_text(float reading);

@@ -6,6 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "log_reader.h"
+
 namespace {
 
 constexpr rule_text rules[] = {
@@ -31,24 +33,6 @@ struct fault {
     std::string what;
 };
 
-bool blank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool digit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool control(unsigned char c) {
-    return (c < 0x20 && c != '\t') || c == 0x7f;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
 // The file's own text in a message: at most 40 bytes, cut before a
 // multi-byte character rather than inside it.
 std::string quoted(std::string_view text) {
@@ -66,37 +50,6 @@ std::string shortest(double value) {
     char buf[32];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
     return ec == std::errc{} ? std::string(buf, end) : std::string();
-}
-
-// Length of the decimal number at the start of `s`, as a bench log writes
-// it: an optional sign, digits with an optional point (at least one
-// digit), an optional exponent.
-std::size_t number_length(std::string_view s) {
-    std::size_t i = 0, digits = 0;
-    auto skip_digits = [&] {
-        for (; i < s.size() && digit(s[i]); ++i)
-            ++digits;
-    };
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    skip_digits();
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        skip_digits();
-    }
-    if (digits == 0)
-        return 0;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
-            ++j;
-        std::size_t k = j;
-        while (k < s.size() && digit(s[k]))
-            ++k;
-        if (k > j)
-            i = k;
-    }
-    return i;
 }
 
 bool names_non_finite(std::string_view word) {
@@ -134,7 +87,7 @@ class cursor {
     }
     // Up to the next blank, '+' or the end.
     std::string_view word() {
-        return take_while([](char c) { return !blank(c) && c != '+'; });
+        return take_while([](char c) { return !is_blank(c) && c != '+'; });
     }
     std::string_view rest() {
         skip();
@@ -146,7 +99,7 @@ class cursor {
         const std::size_t length = number_length(text_);
         const char after = length < text_.size() ? text_[length] : ' ';
         if (length == 0 || after == '.' || after == ',') {
-            const std::string_view run = take_while([](char c) { return !blank(c); });
+            const std::string_view run = take_while([](char c) { return !is_blank(c); });
             throw fault{quoted(run) +
                         (names_non_finite(run) ? " is not a finite number" : " is not a number")};
         }
@@ -164,7 +117,7 @@ class cursor {
 
   private:
     void skip() {
-        while (!text_.empty() && blank(text_.front()))
+        while (!text_.empty() && is_blank(text_.front()))
             text_.remove_prefix(1);
     }
     template <typename Pred> std::string_view take_while(Pred keep) {
@@ -385,7 +338,7 @@ using seen_keys = std::vector<std::pair<std::string, std::size_t>>;
 
 void read_line(std::string_view line, std::size_t number, tolerance_data& data, seen_keys& seen) {
     if (std::any_of(line.begin(), line.end(),
-                    [](char c) { return control(static_cast<unsigned char>(c)); }))
+                    [](char c) { return is_control(static_cast<unsigned char>(c)); }))
         throw fault{"control character"};
     line = trimmed(line.substr(0, line.find('#')));
     if (line.empty())
