@@ -1,4 +1,4 @@
-#include "bench_log.h"
+#include "log_reader.h"
 
 #include <algorithm>
 #include <charconv>
