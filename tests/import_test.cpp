@@ -128,9 +128,9 @@ TEST(ImportProcess, StrictStopsOnAnyOneWarning) {
         {"in no acceptance window", shipped + "123.4\n"},
         {"of exactly 300 Ω", shipped + "300\n"},
         {"of zero or less", shipped + "-1\n"},
-        {"no readings for the 50 Ω setting", shipped_with(5375, 5390, {})},
+        {"no readings for the 50 Ω setting", shipped_with(ohm50.first, ohm50.last, {})},
         {"from 2 stretches of the log", shipped + "300.0066\n"},
-        {"lies far from the rest of its run", shipped_replacing({{5190, "300.5"}})},
+        {"lies far from the rest of its run", shipped_replacing({{ohm300.line(2), "300.5"}})},
     };
     for (const auto& c : cases) {
         const std::string log = s.file("log.txt", c.log);

@@ -1,11 +1,13 @@
 // The audit of a bench log: what the report leaves out, lacks or mixes,
 // said at the right lines.  Most logs here are the shipped one with a few
-// lines changed; its runs start after their comment lines (the 300 ohm run
-// on lines 5188-5203, 700 ohm on 5256-5271, 50 ohm on 5375-5390, ...).
+// lines changed, in the runs shipped_log.h names (ohm300, kohm20, ...).
+#include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -38,6 +40,23 @@ audit_result audit(const std::string& log) {
 
 std::string audit_text(const std::string& log) {
     return audit(log).text;
+}
+
+// "log:5190: ", the start of the audit's messages about a line.
+std::string at(std::size_t line) {
+    return "log:" + std::to_string(line) + ": ";
+}
+
+// `text` with each "{i}" replaced by the i-th of `lines`: an expected text
+// that names lines of the shipped log.
+std::string numbered(std::string text, std::initializer_list<std::size_t> lines) {
+    std::size_t i = 0;
+    for (std::size_t line : lines) {
+        const std::string mark = "{" + std::to_string(i++) + "}";
+        for (std::size_t found; (found = text.find(mark)) != std::string::npos;)
+            text.replace(found, mark.size(), std::to_string(line));
+    }
+    return text;
 }
 
 // The line of `text` that follows the one starting with `start`, or "".
@@ -87,6 +106,30 @@ void expect_far(const std::string& found, const std::string& text) {
 
 } // namespace
 
+// The runs shipped_log.h names follow the comment lines that name them in
+// the log, and its last line is the log's.
+TEST(ShippedLog, NamedRunsAreWhereTheLogSays) {
+    const struct {
+        shipped_run run;
+        const char* comment;
+    } runs[] = {
+        {kohm20, "# 20000 ohm"}, {kohm30, "# 30000 ohm"}, {kohm40, "# 40000 ohm"},
+        {kohm60, "# 60000 ohm"}, {ohm300, "# 300 ohm"},   {ohm700, "# 700 ohm"},
+        {ohm1000, "# 1000 ohm"}, {ohm20, "# 20 ohm"},     {ohm50, "# 50 ohm"},
+    };
+    const std::vector<std::string> lines = lines_of(file_text(DECADE_SHIPPED_LOG));
+    ASSERT_EQ(shipped_last_line, lines.size());
+    for (const auto& r : runs) {
+        ASSERT_LE(r.run.last, lines.size()) << r.comment;
+        const std::size_t readings = r.run.last - r.run.first + 1;
+        EXPECT_EQ(std::string(r.comment) + ", " + std::to_string(readings) + " readings\n",
+                  lines[r.run.first - 2]);
+        for (std::size_t line = r.run.first; line <= r.run.last; ++line)
+            ASSERT_TRUE(std::isdigit(static_cast<unsigned char>(lines[line - 1][0])))
+                << "line " << line << ": " << lines[line - 1];
+    }
+}
+
 TEST(LogAudit, ShippedLogOnlySummarises) {
     // Its runs at 100 ohm, 1, 10 and 100 kohm each feed two settings.
     EXPECT_EQ("log: 5410 readings, all in the report; 50 of 50 settings measured\n",
@@ -94,63 +137,67 @@ TEST(LogAudit, ShippedLogOnlySummarises) {
 }
 
 TEST(LogAudit, ReadingsInNoWindowAreOneStretchAcrossCommentAndBlankLines) {
-    EXPECT_EQ("log:5260: warning: 2 readings in no acceptance window, lines 5260-5263, from "
-              "707.25 to 707.5 Ω; the report leaves them out\n"
-              "log:5260: note: nearest is the 700 Ω setting (position 7, decade 1E2), whose window "
-              "is ±0.8 Ω; their mean, 707.375 Ω, is +1.05 % off it\n"
-              "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n",
-              audit_text(shipped_with(5260, 5261, {"707.5", "# leads checked", "", "707.25"})));
+    const std::size_t line = ohm700.line(4); // two lines become four
+    EXPECT_EQ(numbered("log:{0}: warning: 2 readings in no acceptance window, lines {0}-{1}, from "
+                       "707.25 to 707.5 Ω; the report leaves them out\n"
+                       "log:{0}: note: nearest is the 700 Ω setting (position 7, decade 1E2), "
+                       "whose window is ±0.8 Ω; their mean, 707.375 Ω, is +1.05 % off it\n"
+                       "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n",
+                       {line, line + 3}),
+              audit_text(shipped_with(line, line + 1, {"707.5", "# leads checked", "", "707.25"})));
 }
 
 TEST(LogAudit, ReadingAtNominalIsToldApartFromTheNextOneOffWindow) {
-    EXPECT_EQ("log:4899: warning: 1 reading of exactly 40000 Ω, line 4899, the nominal value of "
-              "the 40000 Ω setting (position 4, decade 1E4); a reading equal to nominal is never "
-              "counted, so the report leaves it out\n"
-              "log:4899: note: log each reading with all the digits the meter gives\n"
-              "log:4900: warning: 1 reading in no acceptance window, line 4900, 40100 Ω; the "
-              "report leaves it out\n"
-              "log:4900: note: nearest is the 40000 Ω setting (position 4, decade 1E4), whose "
-              "window is ±80 Ω; 40100 Ω is +2500 ppm off it\n"
-              "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n",
-              audit_text(shipped_with(4899, 4900, {"40000", "40100"})));
+    EXPECT_EQ(numbered("log:{0}: warning: 1 reading of exactly 40000 Ω, line {0}, the nominal "
+                       "value of the 40000 Ω setting (position 4, decade 1E4); a reading equal to "
+                       "nominal is never counted, so the report leaves it out\n"
+                       "log:{0}: note: log each reading with all the digits the meter gives\n"
+                       "log:{1}: warning: 1 reading in no acceptance window, line {1}, 40100 Ω; "
+                       "the report leaves it out\n"
+                       "log:{1}: note: nearest is the 40000 Ω setting (position 4, decade 1E4), "
+                       "whose window is ±80 Ω; 40100 Ω is +2500 ppm off it\n"
+                       "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n",
+                       {kohm40.first, kohm40.line(1)}),
+              audit_text(shipped_with(kohm40.first, kohm40.line(1), {"40000", "40100"})));
 }
 
 TEST(LogAudit, ZeroNegativeAndHugeReadings) {
-    std::string log = shipped_with(5324, 5325, {"-0.0", "-20"});
-    log.resize(log.rfind("89.992294\n"));
-    log += "3e38\n";
-    EXPECT_EQ("log:5324: warning: 2 readings of zero or less, lines 5324-5325, from -20 to -0 Ω; "
-              "no resistance reads so, and the report leaves them out\n"
-              "log:5458: warning: 1 reading in no acceptance window, line 5458, 3e+38 Ω; the "
-              "report leaves it out\n"
-              "log:5458: note: nearest is the 1000000 Ω setting (position 10, decade 1E5), whose "
-              "window is ±800 Ω; 3e+38 Ω is +3e+34 % off it\n"
-              "log: 5407 of 5410 readings in the report; 50 of 50 settings measured\n",
-              audit_text(log));
+    EXPECT_EQ(numbered("log:{0}: warning: 2 readings of zero or less, lines {0}-{1}, from -20 to "
+                       "-0 Ω; no resistance reads so, and the report leaves them out\n"
+                       "log:{2}: warning: 1 reading in no acceptance window, line {2}, 3e+38 Ω; "
+                       "the report leaves it out\n"
+                       "log:{2}: note: nearest is the 1000000 Ω setting (position 10, decade "
+                       "1E5), whose window is ±800 Ω; 3e+38 Ω is +3e+34 % off it\n"
+                       "log: 5407 of 5410 readings in the report; 50 of 50 settings measured\n",
+                       {ohm20.first, ohm20.line(1), shipped_last_line}),
+              audit_text(shipped_replacing(
+                  {{ohm20.first, "-0.0"}, {ohm20.line(1), "-20"}, {shipped_last_line, "3e38"}})));
 }
 
 TEST(LogAudit, SettingWithoutReadingsAndTheReadingsNearestIt) {
-    EXPECT_EQ("log:5375: warning: 2 readings in no acceptance window, lines 5375-5376, from 50.4 "
-              "to 50.5 Ω; the report leaves them out\n"
-              "log:5375: note: nearest is the 50 Ω setting (position 5, decade 1E1), whose window "
-              "is ±0.1 Ω; their mean, 50.450001 Ω, is +9000 ppm off it\n"
-              "log: warning: no readings for the 50 Ω setting (position 5, decade 1E1); the report "
-              "shows Invalid data for it\n"
-              "log:5375: note: lines 5375-5376 come nearest it, +9000 ppm off, outside its window "
-              "of ±0.1 Ω\n"
-              "log: 5394 of 5396 readings in the report; 49 of 50 settings measured\n",
-              audit_text(shipped_with(5375, 5390, {"50.5", "50.4"})));
+    EXPECT_EQ(numbered("log:{0}: warning: 2 readings in no acceptance window, lines {0}-{1}, from "
+                       "50.4 to 50.5 Ω; the report leaves them out\n"
+                       "log:{0}: note: nearest is the 50 Ω setting (position 5, decade 1E1), whose "
+                       "window is ±0.1 Ω; their mean, 50.450001 Ω, is +9000 ppm off it\n"
+                       "log: warning: no readings for the 50 Ω setting (position 5, decade 1E1); "
+                       "the report shows Invalid data for it\n"
+                       "log:{0}: note: lines {0}-{1} come nearest it, +9000 ppm off, outside its "
+                       "window of ±0.1 Ω\n"
+                       "log: 5394 of 5396 readings in the report; 49 of 50 settings measured\n",
+                       {ohm50.first, ohm50.line(1)}),
+              audit_text(shipped_with(ohm50.first, ohm50.last, {"50.5", "50.4"})));
 }
 
 TEST(LogAudit, SettingFedFromARunAndAStrayReadingInAnotherRun) {
     // The stray one does not split the 60 kohm run around it.
-    EXPECT_EQ("log:4882: warning: the 30000 Ω setting (position 3, decade 1E4) takes its 17 "
-              "readings from 2 stretches of the log, lines 4882-4897 and 4940; the report "
-              "averages them together\n"
-              "log:4882: note: lines 4882-4897: 16 readings, mean 29999.651 Ω (-11.64 ppm)\n"
-              "log:4940: note: line 4940: 1 reading, mean 30000.5 Ω (16.67 ppm)\n"
-              "log: 5410 readings, all in the report; 50 of 50 settings measured\n",
-              audit_text(shipped_with(4940, 4940, {"30000.5"})));
+    EXPECT_EQ(numbered("log:{0}: warning: the 30000 Ω setting (position 3, decade 1E4) takes its "
+                       "17 readings from 2 stretches of the log, lines {0}-{1} and {2}; the report "
+                       "averages them together\n"
+                       "log:{0}: note: lines {0}-{1}: 16 readings, mean 29999.651 Ω (-11.64 ppm)\n"
+                       "log:{2}: note: line {2}: 1 reading, mean 30000.5 Ω (16.67 ppm)\n"
+                       "log: 5410 readings, all in the report; 50 of 50 settings measured\n",
+                       {kohm30.first, kohm30.last, kohm60.line(7)}),
+              audit_text(shipped_replacing({{kohm60.line(7), "30000.5"}})));
 }
 
 TEST(LogAudit, AtMostTwentyWarningsThenHowManyMore) {
@@ -174,51 +221,51 @@ TEST(LogAudit, AtMostTwentyWarningsThenHowManyMore) {
 TEST(LogAudit, WindowBoundIsTheReportsOwn) {
     // The 300 ohm window is open at 300.8: the float below it is taken, the
     // float above it is not.  The one taken is far from the rest of its run.
-    EXPECT_EQ("log:5202: warning: 300.8 Ω lies far from the rest of its run of the 300 Ω setting "
-              "(position 3, decade 1E2), 15 readings on lines 5188-5202: +2644.6 ppm from their "
-              "median, 1279 times their scatter of 2.1 ppm\n"
-              "log:5202: note: it moves the setting's mean in the report by +176.3 ppm\n"
-              "log:5203: warning: 1 reading in no acceptance window, line 5203, 300.80002 Ω; the "
-              "report leaves it out\n"
-              "log:5203: note: nearest is the 300 Ω setting (position 3, decade 1E2), whose window "
-              "is ±0.8 Ω; 300.80002 Ω is +2667 ppm off it\n"
-              "log: 5409 of 5410 readings in the report; 50 of 50 settings measured\n",
-              audit_text(shipped_with(5202, 5203, {"300.799988", "300.800018"})));
+    EXPECT_EQ(numbered("log:{1}: warning: 300.8 Ω lies far from the rest of its run of the 300 Ω "
+                       "setting (position 3, decade 1E2), 15 readings on lines {0}-{1}: +2644.6 "
+                       "ppm from their median, 1279 times their scatter of 2.1 ppm\n"
+                       "log:{1}: note: it moves the setting's mean in the report by +176.3 ppm\n"
+                       "log:{2}: warning: 1 reading in no acceptance window, line {2}, 300.80002 "
+                       "Ω; the report leaves it out\n"
+                       "log:{2}: note: nearest is the 300 Ω setting (position 3, decade 1E2), "
+                       "whose window is ±0.8 Ω; 300.80002 Ω is +2667 ppm off it\n"
+                       "log: 5409 of 5410 readings in the report; 50 of 50 settings measured\n",
+                       {ohm300.first, ohm300.line(14), ohm300.last}),
+              audit_text(shipped_with(ohm300.line(14), ohm300.last, {"300.799988", "300.800018"})));
 }
 
 // The figures of each warning were worked out apart from the audit: the
 // median of the run, its Qn, and the mean with and without the reading.
 TEST(LogAudit, ReadingsFarFromTheRestOfTheirRunAreNamedAtTheirLines) {
-    EXPECT_EQ("log:5190: warning: 300.5 Ω lies far from the rest of its run of the 300 Ω setting "
-              "(position 3, decade 1E2), 16 readings on lines 5188-5203: +1644.0 ppm from their "
-              "median, 750 times their scatter of 2.2 ppm\n"
-              "log:5190: note: it moves the setting's mean in the report by +98.6 ppm\n"
-              "log:5195: warning: 300.31 Ω lies far from the rest of its run of the 300 Ω setting "
-              "(position 3, decade 1E2), 16 readings on lines 5188-5203: +1010.6 ppm from their "
-              "median, 461 times their scatter of 2.2 ppm\n"
-              "log:5195: note: it moves the setting's mean in the report by +56.3 ppm\n"
-              "log: 5410 readings, all in the report; 50 of 50 settings measured\n",
-              audit_text(shipped_replacing({{5190, "300.5"}, {5195, "300.31"}})));
+    EXPECT_EQ(
+        numbered("log:{1}: warning: 300.5 Ω lies far from the rest of its run of the 300 Ω "
+                 "setting (position 3, decade 1E2), 16 readings on lines {0}-{3}: +1644.0 "
+                 "ppm from their median, 750 times their scatter of 2.2 ppm\n"
+                 "log:{1}: note: it moves the setting's mean in the report by +98.6 ppm\n"
+                 "log:{2}: warning: 300.31 Ω lies far from the rest of its run of the 300 Ω "
+                 "setting (position 3, decade 1E2), 16 readings on lines {0}-{3}: +1010.6 "
+                 "ppm from their median, 461 times their scatter of 2.2 ppm\n"
+                 "log:{2}: note: it moves the setting's mean in the report by +56.3 ppm\n"
+                 "log: 5410 readings, all in the report; 50 of 50 settings measured\n",
+                 {ohm300.first, ohm300.line(2), ohm300.line(7), ohm300.last}),
+        audit_text(shipped_replacing({{ohm300.line(2), "300.5"}, {ohm300.line(7), "300.31"}})));
 }
 
 // A reading 50 standard deviations of its run away from the run's mean is
 // named, in a short run and in the long one, first in its run or not, and
 // alone or with another.
 TEST(LogAudit, ReadingFiftyScattersOffIsNamedWhereverItStands) {
-    struct run {
-        std::size_t first, last;
-        const char* setting;
-    };
-    const run ohm300{5188, 5203, "the 300 Ω setting (position 3, decade 1E2)"};
-    const run kohm20{191, 4880, "the 20000 Ω setting (position 2, decade 1E4)"};
+    const char* const setting300 = "the 300 Ω setting (position 3, decade 1E2)";
+    const char* const setting20k = "the 20000 Ω setting (position 2, decade 1E4)";
     const struct {
-        run in;
+        shipped_run in;
+        const char* setting;
         std::vector<std::pair<std::size_t, double>> off; // line, standard deviations
     } cases[] = {
-        {ohm300, {{5188, 50}}},
-        {ohm300, {{5190, 50}, {5195, -50}}},
-        {kohm20, {{191, -50}}},
-        {kohm20, {{2500, 50}}},
+        {ohm300, setting300, {{ohm300.first, 50}}},
+        {ohm300, setting300, {{ohm300.line(2), 50}, {ohm300.line(7), -50}}},
+        {kohm20, setting20k, {{kohm20.first, -50}}},
+        {kohm20, setting20k, {{kohm20.line(2309), 50}}},
     };
     for (const auto& c : cases) {
         const std::vector<double> values = shipped_lines(c.in.first, c.in.last);
@@ -234,8 +281,8 @@ TEST(LogAudit, ReadingFiftyScattersOffIsNamedWhereverItStands) {
         const std::string text = audit_text(shipped_replacing(lines));
         for (const auto& [line, value] : lines)
             EXPECT_NE(std::string::npos,
-                      text.find("log:" + std::to_string(line) + ": warning: " + value +
-                                " Ω lies far from the rest of its run of " + c.in.setting))
+                      text.find(at(line) + "warning: " + value +
+                                " Ω lies far from the rest of its run of " + c.setting))
                 << text;
     }
 }
@@ -243,16 +290,19 @@ TEST(LogAudit, ReadingFiftyScattersOffIsNamedWhereverItStands) {
 // The 1000 ohm run feeds position 10 of decade 1E2 and position 1 of 1E3:
 // a glitch in it is one warning that names both.
 TEST(LogAudit, GlitchInARunOfTwoSettingsIsOneWarning) {
-    const audit_result result = audit(shipped_replacing({{5309, "1000.5"}}));
+    const std::size_t glitch = ohm1000.line(2);
+    const audit_result result = audit(shipped_replacing({{glitch, "1000.5"}}));
     EXPECT_EQ(1u, result.warnings);
     const std::vector<std::string> lines = lines_of(result.text);
     ASSERT_EQ(3u, lines.size()) << result.text;
     EXPECT_TRUE(lines[0].starts_with(
-        "log:5309: warning: 1000.5 Ω lies far from the rest of its run of the 1000 Ω settings "
-        "(position 10, decade 1E2, and position 1, decade 1E3), 16 readings on lines 5307-5322: "))
+        numbered("log:{1}: warning: 1000.5 Ω lies far from the rest of its run of the 1000 Ω "
+                 "settings (position 10, decade 1E2, and position 1, decade 1E3), 16 readings on "
+                 "lines {0}-{2}: ",
+                 {ohm1000.first, glitch, ohm1000.last})))
         << lines[0];
-    EXPECT_TRUE(lines[1].starts_with("log:5309: note: it moves both settings' means in the report "
-                                     "by +"))
+    EXPECT_TRUE(lines[1].starts_with(at(glitch) + "note: it moves both settings' means in the "
+                                                  "report by +"))
         << lines[1];
 }
 
@@ -260,9 +310,11 @@ TEST(LogAudit, GlitchInARunOfTwoSettingsIsOneWarning) {
 // the setting measured once more at the end of the log: a run of 8 is
 // judged, a later stretch or not, a run of 7 is too short to judge.
 TEST(LogAudit, RunOfEightIsJudgedAndOfSevenNot) {
-    const std::string named = "log:5190: warning: 300.5 Ω lies far from the rest of its run of "
-                              "the 300 Ω setting (position 3, decade 1E2), 8 readings on lines "
-                              "5188-5195: ";
+    const std::size_t glitch = ohm300.line(2);
+    const std::string named =
+        numbered("log:{1}: warning: 300.5 Ω lies far from the rest of its run of the 300 Ω "
+                 "setting (position 3, decade 1E2), 8 readings on lines {0}-{2}: ",
+                 {ohm300.first, glitch, ohm300.line(7)});
     const struct {
         std::size_t readings;
         bool again;
@@ -274,10 +326,10 @@ TEST(LogAudit, RunOfEightIsJudgedAndOfSevenNot) {
     };
     for (const auto& c : cases) {
         std::vector<std::string> run = {"300.5"};
-        for (double v : shipped_lines(5191, 5188 + c.readings - 1))
+        for (double v : shipped_lines(glitch + 1, ohm300.line(c.readings - 1)))
             run.push_back(reading_text(static_cast<float>(v)));
         const std::string text =
-            audit_text(shipped_with(5190, 5203, run) + (c.again ? "300.0066\n" : ""));
+            audit_text(shipped_with(glitch, ohm300.last, run) + (c.again ? "300.0066\n" : ""));
         expect_far(c.found, text);
     }
 }
@@ -290,15 +342,17 @@ TEST(LogAudit, SixDigitRunIsJudgedByTheMetersStep) {
         const char* reading;
         std::string found;
     } cases[] = {
-        {"300.036", "log:5190: warning: 300.036 Ω lies far from the rest of its run of the 300 Ω "
-                    "setting (position 3, decade 1E2), 16 readings on lines 5188-5203: +100.0 ppm "
-                    "from their median, 30 times their scatter of 3.3 ppm\n"},
+        {"300.036",
+         numbered("log:{1}: warning: 300.036 Ω lies far from the rest of its run of the 300 Ω "
+                  "setting (position 3, decade 1E2), 16 readings on lines {0}-{2}: +100.0 ppm "
+                  "from their median, 30 times their scatter of 3.3 ppm\n",
+                  {ohm300.first, ohm300.line(2), ohm300.last})},
         {"300.016", ""},
     };
     for (const auto& c : cases) {
         std::vector<std::string> run(16, "300.006");
         run[2] = c.reading;
-        const std::string text = audit_text(shipped_with(5188, 5203, run));
+        const std::string text = audit_text(shipped_with(ohm300.first, ohm300.last, run));
         expect_far(c.found, text);
     }
 }
@@ -307,30 +361,12 @@ TEST(LogAudit, SixDigitRunIsJudgedByTheMetersStep) {
 // one reading less, and each wild one is named.  The wild readings have as
 // many digits as the rest, so that the step the run shows stays theirs.
 TEST(LogAudit, RunHalfOfItFarOffIsNotJudged) {
-    const struct {
-        std::map<std::size_t, std::string> wild;
-        std::size_t named;
-    } cases[] = {
-        {{{5188, "300.51234"},
-          {5190, "299.48766"},
-          {5192, "300.51234"},
-          {5194, "299.48766"},
-          {5196, "300.51234"},
-          {5198, "299.48766"},
-          {5200, "300.51234"},
-          {5202, "299.48766"}},
-         0},
-        {{{5188, "300.51234"},
-          {5190, "299.48766"},
-          {5192, "300.51234"},
-          {5194, "299.48766"},
-          {5196, "300.51234"},
-          {5198, "299.48766"},
-          {5200, "300.51234"}},
-         7},
-    };
+    const struct { std::size_t wild, named; } cases[] = {{8, 0}, {7, 7}};
     for (const auto& c : cases) {
-        const std::string text = audit_text(shipped_replacing(c.wild));
+        std::map<std::size_t, std::string> wild; // every other line, above and below by turns
+        for (std::size_t i = 0; i < c.wild; ++i)
+            wild[ohm300.line(2 * i)] = i % 2 == 0 ? "300.51234" : "299.48766";
+        const std::string text = audit_text(shipped_replacing(wild));
         std::size_t named = 0;
         for (std::size_t at = 0; (at = text.find("lies far", at)) != std::string::npos; ++at)
             ++named;
@@ -341,18 +377,19 @@ TEST(LogAudit, RunHalfOfItFarOffIsNotJudged) {
 // 45 readings far from the rest of the 20 kohm run, one every 100 lines:
 // the first 20 are shown, the rest counted.
 TEST(LogAudit, FarReadingsPastTwentyAreTheFirstShown) {
+    const std::size_t from = kohm20.line(9);
     std::map<std::size_t, std::string> far;
-    for (std::size_t line = 200; line <= 4600; line += 100)
-        far[line] = "20010";
+    for (std::size_t i = 0; i < 45; ++i)
+        far[from + 100 * i] = "20010";
     const audit_result result = audit(shipped_replacing(far));
     EXPECT_EQ(45u, result.warnings);
     std::vector<std::string> shown;
     for (const std::string& line : lines_of(result.text))
         if (line.find(": warning: ") != std::string::npos)
-            shown.push_back(line.substr(0, line.find(": warning: ")));
+            shown.push_back(line.substr(0, line.find("warning: ")));
     std::vector<std::string> first;
-    for (std::size_t line = 200; line <= 2100; line += 100)
-        first.push_back("log:" + std::to_string(line));
+    for (std::size_t i = 0; i < 20; ++i)
+        first.push_back(at(from + 100 * i));
     EXPECT_EQ(first, shown);
     EXPECT_NE(std::string::npos, result.text.find("\nlog: note: 25 more warnings not shown\n"));
 }
@@ -379,7 +416,7 @@ TEST(LogAudit, CleanRunsOfAnyScatterAreNotFlagged) {
 // two levels, half and half.
 TEST(LogAudit, RunsAtTwoLevelsAreNotTakenForWildReadings) {
     std::vector<std::string> again;
-    for (double v : shipped_lines(5188, 5203))
+    for (double v : shipped_lines(ohm300.first, ohm300.last))
         again.push_back(reading_text(static_cast<float>(v * (1 + 300e-6))));
     std::string apart = file_text(DECADE_SHIPPED_LOG);
     for (std::size_t i = 0; i < 10; ++i)
@@ -390,7 +427,7 @@ TEST(LogAudit, RunsAtTwoLevelsAreNotTakenForWildReadings) {
         << text;
     EXPECT_EQ(std::string::npos, text.find("lies far")) << text;
     EXPECT_EQ("log: 5426 readings, all in the report; 50 of 50 settings measured\n",
-              audit_text(shipped_with(5204, 5203, again)));
+              audit_text(shipped_with(ohm300.last + 1, ohm300.last, again)));
 }
 
 // Every window's bounds, the floats either side of them, and the nominal
@@ -437,35 +474,30 @@ TEST(LogAudit, StrayReadingsApartAreStretchesOfTheirOwn) {
                              "whose window is ±0.8 Ω; ";
     const std::string summary =
         "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n";
+    // 707.5 on line {0} and 707.25 on line {1}, each a stretch of its own.
+    const std::string apart =
+        "log:{0}: warning: 1 reading in no acceptance window, line {0}, 707.5 Ω; the report "
+        "leaves it out\n"
+        "log:{0}: " +
+        note +
+        "707.5 Ω is +1.07 % off it\n"
+        "log:{1}: warning: 1 reading in no acceptance window, line {1}, 707.25 Ω; the report "
+        "leaves it out\n"
+        "log:{1}: " +
+        note + "707.25 Ω is +1.04 % off it\n" + summary;
+    const std::size_t together = ohm700.line(6), alone = ohm700.line(2);
     const struct {
         std::map<std::size_t, std::string> lines;
         std::string expected;
     } cases[] = {
-        {{{5262, "707.5"}, {5263, "707.25"}},
-         "log:5262: warning: 2 readings in no acceptance window, lines 5262-5263, from 707.25 to "
-         "707.5 Ω; the report leaves them out\n"
-         "log:5262: " +
-             note + "their mean, 707.375 Ω, is +1.05 % off it\n" + summary},
-        {{{5258, "707.5"}, {5260, "707.25"}},
-         "log:5258: warning: 1 reading in no acceptance window, line 5258, 707.5 Ω; the report "
-         "leaves it out\n"
-         "log:5258: " +
-             note +
-             "707.5 Ω is +1.07 % off it\n"
-             "log:5260: warning: 1 reading in no acceptance window, line 5260, 707.25 Ω; the "
-             "report leaves it out\n"
-             "log:5260: " +
-             note + "707.25 Ω is +1.04 % off it\n" + summary},
-        {{{5258, "707.5"}, {5266, "707.25"}},
-         "log:5258: warning: 1 reading in no acceptance window, line 5258, 707.5 Ω; the report "
-         "leaves it out\n"
-         "log:5258: " +
-             note +
-             "707.5 Ω is +1.07 % off it\n"
-             "log:5266: warning: 1 reading in no acceptance window, line 5266, 707.25 Ω; the "
-             "report leaves it out\n"
-             "log:5266: " +
-             note + "707.25 Ω is +1.04 % off it\n" + summary},
+        {{{together, "707.5"}, {together + 1, "707.25"}},
+         numbered("log:{0}: warning: 2 readings in no acceptance window, lines {0}-{1}, from "
+                  "707.25 to 707.5 Ω; the report leaves them out\n"
+                  "log:{0}: " +
+                      note + "their mean, 707.375 Ω, is +1.05 % off it\n" + summary,
+                  {together, together + 1})},
+        {{{alone, "707.5"}, {alone + 2, "707.25"}}, numbered(apart, {alone, alone + 2})},
+        {{{alone, "707.5"}, {alone + 8, "707.25"}}, numbered(apart, {alone, alone + 8})},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, audit_text(shipped_replacing(c.lines)));
@@ -492,11 +524,16 @@ TEST(LogAudit, ReadingOutsideEveryWindowIsPlacedNearestItsSetting) {
         {"155000", "the 200000 Ω setting (position 2, decade 1E5)", "800", "-22.5 %"},
         {"1500000", "the 1000000 Ω setting (position 10, decade 1E5)", "800", "+50.0 %"},
     };
+    const std::size_t line = shipped_last_line + 1;
+    const std::string warning =
+        numbered("log:{0}: warning: 1 reading in no acceptance window, line {0}, ", {line});
+    const std::string note =
+        numbered(" Ω; the report leaves it out\nlog:{0}: note: nearest is ", {line});
     for (const auto& c : cases) {
         const std::string reading = c.reading;
-        std::string expected = "log:5459: warning: 1 reading in no acceptance window, line 5459, ";
+        std::string expected = warning;
         expected += reading;
-        expected += " Ω; the report leaves it out\nlog:5459: note: nearest is ";
+        expected += note;
         expected += c.nearest;
         expected += ", whose window is ±";
         expected += c.window;
@@ -513,26 +550,28 @@ TEST(LogAudit, ReadingOutsideEveryWindowIsPlacedNearestItsSetting) {
 // 300 ohm readings amid the 20 kohm run, each a stretch of its own before
 // the 300 ohm run: the first three stretches are named, the rest counted.
 TEST(LogAudit, SettingFromManyStretchesNamesTheFirstThree) {
-    const std::string setting = "log:1000: warning: the 300 Ω setting (position 3, decade 1E2) ";
+    const std::size_t line = kohm20.line(809); // and every 1000th line after it
+    const std::string setting =
+        numbered("log:{0}: warning: the 300 Ω setting (position 3, decade 1E2) ", {line});
     const std::string end = "; the report averages them together\n";
     const struct {
-        std::map<std::size_t, std::string> lines;
-        std::string expected;
+        std::size_t strays;
+        const char* expected;
     } cases[] = {
-        {{{1000, "300.0066"}},
-         "takes its 17 readings from 2 stretches of the log, lines 1000 and 5188-5203"},
-        {{{1000, "300.0066"}, {2000, "300.0066"}},
-         "takes its 18 readings from 3 stretches of the log, lines 1000, 2000 and 5188-5203"},
-        {{{1000, "300.0066"}, {2000, "300.0066"}, {3000, "300.0066"}},
-         "takes its 19 readings from 4 stretches of the log, lines 1000, 2000, 3000 and 1 more"},
-        {{{1000, "300.0066"}, {2000, "300.0066"}, {3000, "300.0066"}, {4000, "300.0066"}},
-         "takes its 20 readings from 5 stretches of the log, lines 1000, 2000, 3000 and 2 more"},
+        {1, "takes its 17 readings from 2 stretches of the log, lines {0} and {4}-{5}"},
+        {2, "takes its 18 readings from 3 stretches of the log, lines {0}, {1} and {4}-{5}"},
+        {3, "takes its 19 readings from 4 stretches of the log, lines {0}, {1}, {2} and 1 more"},
+        {4, "takes its 20 readings from 5 stretches of the log, lines {0}, {1}, {2} and 2 more"},
     };
     for (const auto& c : cases) {
-        const std::vector<std::string> lines = lines_of(audit_text(shipped_replacing(c.lines)));
+        std::map<std::size_t, std::string> strays;
+        for (std::size_t i = 0; i < c.strays; ++i)
+            strays[line + 1000 * i] = "300.0066";
+        const std::vector<std::string> lines = lines_of(audit_text(shipped_replacing(strays)));
         ASSERT_FALSE(lines.empty());
         std::string expected = setting;
-        expected += c.expected;
+        expected += numbered(
+            c.expected, {line, line + 1000, line + 2000, line + 3000, ohm300.first, ohm300.last});
         expected += end;
         EXPECT_EQ(expected, lines[0]);
     }
@@ -543,10 +582,10 @@ TEST(LogAudit, SettingFromManyStretchesNamesTheFirstThree) {
 TEST(LogAudit, WarningsPastTwentyAreCountedInOneNote) {
     const struct {
         std::size_t warnings;
-        const char* more; // the line before the summary
+        std::string more; // the line before the summary
     } cases[] = {
-        {19, "log:5477: note: nearest is"},
-        {20, "log:5478: warning: 1 reading of zero or less"},
+        {19, at(shipped_last_line + 19) + "note: nearest is"},
+        {20, at(shipped_last_line + 20) + "warning: 1 reading of zero or less"},
         {21, "log: note: 1 more warning not shown"},
         {22, "log: note: 2 more warnings not shown"},
     };
@@ -573,15 +612,16 @@ TEST(LogAudit, WarningsPastTwentyAreCountedInOneNote) {
 TEST(LogAudit, SettingWithoutReadingsIsNearestTheFirstStretchOffItsWindow) {
     const std::string missing = "log: warning: no readings for the 50 Ω setting";
     const struct {
-        std::vector<std::string> lines; // for the 50 ohm run, lines 5375-5390
-        std::string note;
+        std::vector<std::string> lines; // in place of the 50 ohm run, from line {0} on
+        const char* note;
     } cases[] = {
-        {{"50.4", "-1", "49.6"}, "log:5375: note: line 5375 comes nearest it, +8000 ppm off"},
-        {{"50", "49.6", "-1", "50.4"}, "log:5376: note: line 5376 comes nearest it, -8000 ppm off"},
+        {{"50.4", "-1", "49.6"}, "log:{0}: note: line {0} comes nearest it, +8000 ppm off"},
+        {{"50", "49.6", "-1", "50.4"}, "log:{1}: note: line {1} comes nearest it, -8000 ppm off"},
         {{"60.4", "50.4", "50.3", "-1", "49.6"},
-         "log:5376: note: lines 5376-5377 come nearest it, +7000 ppm off"},
+         "log:{1}: note: lines {1}-{2} come nearest it, +7000 ppm off"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.note + ", outside its window of ±0.1 Ω\n",
-                  line_after(audit_text(shipped_with(5375, 5390, c.lines)), missing));
+        EXPECT_EQ(numbered(c.note, {ohm50.first, ohm50.line(1), ohm50.line(2)}) +
+                      ", outside its window of ±0.1 Ω\n",
+                  line_after(audit_text(shipped_with(ohm50.first, ohm50.last, c.lines)), missing));
 }

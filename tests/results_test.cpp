@@ -125,8 +125,8 @@ TEST(ResultsFile, ShippedLogMatchesAnEvaluationOfItsOwn) {
 }
 
 TEST(ResultsFile, SettingWithoutReadingsHasEmptyFieldsAndAGlitchIsCounted) {
-    std::map<std::size_t, std::string> lines{{5190, "300.5"}};
-    for (std::size_t line = 5375; line <= 5390; ++line) // the 50 ohm run
+    std::map<std::size_t, std::string> lines{{ohm300.line(2), "300.5"}};
+    for (std::size_t line = ohm50.first; line <= ohm50.last; ++line)
         lines[line] = "# not measured";
     const std::string log = shipped_replacing(lines);
     expect_file_matches(log, "1");

@@ -8,6 +8,28 @@
 
 #include "capture.h"
 
+// A run of the shipped log: its readings on lines first to last (1-based),
+// straight after the comment line that names it.
+struct shipped_run {
+    std::size_t first, last;
+    // The line of reading i of the run, from 0.
+    constexpr std::size_t line(std::size_t i) const { return first + i; }
+};
+
+// The runs the tests change, named by the value of their comment line, and
+// the log's last line, after which tests append readings.  The test
+// ShippedLog.NamedRunsAreWhereTheLogSays holds them to the log.
+inline constexpr shipped_run kohm20{191, 4880};
+inline constexpr shipped_run kohm30{4882, 4897};
+inline constexpr shipped_run kohm40{4899, 4914};
+inline constexpr shipped_run kohm60{4933, 4948};
+inline constexpr shipped_run ohm300{5188, 5203};
+inline constexpr shipped_run ohm700{5256, 5271};
+inline constexpr shipped_run ohm1000{5307, 5322};
+inline constexpr shipped_run ohm20{5324, 5339};
+inline constexpr shipped_run ohm50{5375, 5390};
+inline constexpr std::size_t shipped_last_line = 5458;
+
 // The shipped log with its lines first to last (1-based; none when last <
 // first) replaced by `lines`.
 inline std::string shipped_with(std::size_t first, std::size_t last,
