@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "conformity.h"
+#include "judgement.h"
 #include "log_audit.h"
 #include "log_reader.h"
 #include "results.h"
@@ -33,7 +35,8 @@ struct evaluated {
     std::vector<reading_at> readings;
 };
 
-evaluated evaluate_log(const std::string& text) {
+// The log's results, judged against the tolerance file `box` where given.
+evaluated evaluate_log(const std::string& text, const std::string& box = "") {
     evaluated e;
     std::vector<float> readings;
     log_error error;
@@ -45,6 +48,13 @@ evaluated evaluate_log(const std::string& text) {
     const audit_findings found = std::move(audit).finish();
     e.audit_text = audit_text(found, "log");
     e.results = evaluate(readings, found);
+    if (!box.empty()) {
+        log_judgement judged{"box.txt", box, {}, {}};
+        tolerance_error fault;
+        EXPECT_TRUE(read_tolerance(box, judged.data, fault)) << tolerance_diagnostic("box", fault);
+        std::string said;
+        EXPECT_TRUE(judge_log(e.results, std::move(judged), said)) << said;
+    }
     return e;
 }
 
@@ -62,19 +72,27 @@ std::vector<std::string> split(const std::string& text, const std::string& separ
 // either side in the 10 ohm decade and 0.8 % of the step in the others,
 // and a reading at nominal is never taken; the mean is the sum in log order
 // over the count.
+void expect_judged(double nominal, unsigned d, const std::vector<reading_at>& taken,
+                   const std::vector<std::string>& row);
+
 void expect_row(const std::vector<reading_at>& log, unsigned p, unsigned d,
-                const std::vector<std::string>& row) {
+                const std::vector<std::string>& row, bool judged) {
     const double step = std::pow(10.0, d + 1), nominal = p * step;
     const double half = d == 0 ? 0.1 : 0.008 * step;
     std::vector<reading_at> taken;
     for (const reading_at& r : log)
         if (nominal - half < r.value && r.value < nominal + half && r.value != nominal)
             taken.push_back(r);
-    ASSERT_EQ(13u, row.size());
+    ASSERT_EQ(24u, row.size());
     EXPECT_EQ(std::to_string(p), row[0]);
     EXPECT_EQ("1E" + std::to_string(d + 1), row[1]);
     EXPECT_EQ(std::to_string(static_cast<long>(nominal)), row[2]);
     EXPECT_EQ(std::to_string(taken.size()), row[3]);
+    if (judged && taken.size() >= 2)
+        expect_judged(nominal, d, taken, row);
+    else
+        for (std::size_t i = 13; i < 24; ++i)
+            EXPECT_EQ("", row[i]) << "column " << i;
     if (taken.empty()) {
         for (std::size_t i = 4; i < 12; ++i)
             EXPECT_EQ("", row[i]) << "column " << i;
@@ -94,27 +112,91 @@ void expect_row(const std::vector<reading_at>& log, unsigned p, unsigned d,
     const double sd_ppm = std::sqrt(squares / (n - 1)) / nominal * 1e6;
     EXPECT_EQ(mean, std::stod(row[4])) << row[4];
     EXPECT_EQ((mean / nominal - 1) * 1e6, std::stod(row[5])) << row[5];
-    EXPECT_NEAR(sd_ppm, std::stod(row[6]), 1e-9 * sd_ppm);
-    EXPECT_NEAR(sd_ppm / std::sqrt(n), std::stod(row[7]), 1e-9 * sd_ppm);
+    if (taken.size() < 2) {
+        EXPECT_EQ("", row[6] + row[7]);
+    } else {
+        EXPECT_NEAR(sd_ppm, std::stod(row[6]), 1e-9 * sd_ppm);
+        EXPECT_NEAR(sd_ppm / std::sqrt(n), std::stod(row[7]), 1e-9 * sd_ppm);
+    }
     EXPECT_EQ(low, std::stof(row[8]));
     EXPECT_EQ(high, std::stof(row[9]));
     EXPECT_EQ(std::to_string(taken.front().line), row[10]);
     EXPECT_EQ(std::to_string(taken.back().line), row[11]);
 }
 
-void expect_file_matches(const std::string& log, const std::string& outliers_300) {
-    const evaluated e = evaluate_log(log);
+// The columns of the judgement against tests/logs/box.txt, worked out here
+// from its figures: ±(0.01 % + 2 mΩ), ±(0.05 % + 2 mΩ) in the 10 ohm decade,
+// 3.1 mΩ of zero, the meter's figures at 99 % (k = 2.58) on the smallest
+// range at or above nominal, 0.5 ppm + 0.1 mΩ more, guarded acceptance with
+// w = U.  Only the t factor is the program's, checked against the GUM's
+// table on its own.
+void expect_judged(double nominal, unsigned d, const std::vector<reading_at>& taken,
+                   const std::vector<std::string>& row) {
+    const struct {
+        double range, of_reading, of_range; // ppm
+    } meter[] = {{10, 12, 1},   {100, 8, 0.3}, {1e3, 6, 0.3},
+                 {1e4, 6, 0.3}, {1e5, 6, 0.3}, {1e6, 10, 0.7}};
+    const double n = static_cast<double>(taken.size());
+    double sum = 0;
+    for (const reading_at& r : taken)
+        sum += r.value;
+    const double mean = sum / n;
+    double squares = 0;
+    for (const reading_at& r : taken)
+        squares += (r.value - mean) * (r.value - mean);
+    const double u_a = std::sqrt(squares / (n - 1)) / std::sqrt(n);
+    std::size_t m = 0;
+    while (meter[m].range < nominal)
+        ++m;
+    const double u_meter =
+        (meter[m].of_reading * mean + meter[m].of_range * meter[m].range) * 1e-6 / 2.58;
+    const double u_other = 0.5e-6 * nominal + 0.0001;
+    const double u_c = std::sqrt(u_a * u_a + u_meter * u_meter + u_other * u_other);
+    const double nu = std::pow(u_c, 4) / (std::pow(u_a, 4) / (n - 1));
+    const double k = coverage_factor(nu);
+    const double big_u = k * u_c;
+    const double tolerance = (d == 0 ? 0.0005 : 0.0001) * nominal + 0.002;
+    const double deviation = mean - 0.0031 - nominal;
+    const double limit = tolerance - big_u;
+    auto ppm = [nominal](double ohms) { return ohms / nominal * 1e6; };
+    const struct {
+        std::size_t column;
+        double expected;
+    } figures[] = {
+        {13, ppm(deviation)},
+        {14, ppm(tolerance)},
+        {15, ppm(u_meter)},
+        {16, ppm(u_other)},
+        {17, ppm(u_c)},
+        {18, nu},
+        {19, k},
+        {20, ppm(big_u)},
+        {21, tolerance / big_u},
+        {22, ppm(limit)},
+    };
+    for (const auto& f : figures) {
+        ASSERT_FALSE(row[f.column].empty()) << nominal << " Ω, column " << f.column;
+        EXPECT_NEAR(f.expected, std::stod(row[f.column]), 1e-9 * std::fabs(f.expected))
+            << nominal << " Ω, column " << f.column;
+    }
+    EXPECT_EQ(std::fabs(deviation) <= limit ? "pass" : "fail", row[23]) << nominal << " Ω";
+}
+
+void expect_file_matches(const std::string& log, const std::string& outliers_300,
+                         const std::string& box = "") {
+    const evaluated e = evaluate_log(log, box);
     const std::vector<std::string> lines = split(results_csv(e.results), "\r\n");
     ASSERT_EQ(52u, lines.size()); // header, 50 rows, nothing after the last line end
     EXPECT_EQ("position,decade,nominal_ohm,count,mean_ohm,deviation_ppm,stdev_ppm,u_mean_ppm,"
-              "min_ohm,max_ohm,first_line,last_line,outliers",
+              "min_ohm,max_ohm,first_line,last_line,outliers,judged_deviation_ppm,tolerance_ppm,"
+              "u_meter_ppm,u_other_ppm,u_c_ppm,nu_eff,k,U_ppm,tur,acceptance_ppm,verdict",
               lines[0]);
     EXPECT_EQ("", lines[51]);
     for (unsigned p = 1; p <= 10; ++p)
         for (unsigned d = 0; d < 5; ++d) {
             const std::vector<std::string> row = split(lines[(p - 1) * 5 + d + 1], ",");
-            expect_row(e.readings, p, d, row);
-            EXPECT_EQ(p == 3 && d == 1 ? outliers_300 : "0", row.back()) << p << " " << d;
+            expect_row(e.readings, p, d, row, !box.empty());
+            EXPECT_EQ(p == 3 && d == 1 ? outliers_300 : "0", row[12]) << p << " " << d;
         }
 }
 
@@ -131,13 +213,35 @@ TEST(ResultsFile, SettingWithoutReadingsHasEmptyFieldsAndAGlitchIsCounted) {
     const std::string log = shipped_replacing(lines);
     expect_file_matches(log, "1");
     const evaluated e = evaluate_log(log);
-    EXPECT_EQ("5,1E1,50,0,,,,,,,,,0", split(results_csv(e.results), "\r\n")[21]);
+    EXPECT_EQ("5,1E1,50,0,,,,,,,,,0,,,,,,,,,,,", split(results_csv(e.results), "\r\n")[21]);
+}
+
+// Judged against tests/logs/box.txt: a setting without readings and one
+// with a single reading are not judged, and the 700 ohm setting, 1000 ppm
+// high, fails.
+TEST(ResultsFile, JudgedColumnsMatchAnEvaluationOfTheirOwn) {
+    std::map<std::size_t, std::string> lines;
+    for (std::size_t line = ohm50.first; line <= ohm50.last; ++line)
+        lines[line] = "# not measured";
+    for (std::size_t line = ohm20.first + 1; line <= ohm20.last; ++line)
+        lines[line] = "# not measured";
+    std::size_t line = ohm700.first;
+    for (double v : shipped_lines(ohm700.first, ohm700.last))
+        lines[line++] = reading_text(static_cast<float>(v * 1.001));
+    const std::string log = shipped_replacing(lines);
+    const std::string box = file_text(DECADE_BOX_TOLERANCE);
+    expect_file_matches(log, "0", box);
+    const std::vector<std::string> rows =
+        split(results_csv(evaluate_log(log, box).results), "\r\n");
+    EXPECT_TRUE(rows[32].starts_with("7,1E2,700,16,")) << rows[32];
+    EXPECT_TRUE(rows[32].ends_with(",fail")) << rows[32];
 }
 
 TEST(ResultsFile, OneReadingHasNoScatter) {
     const evaluated e = evaluate_log("300.0066\n");
-    EXPECT_EQ("3,1E2,300,1,300.006591796875,21.972656250035527,,,300.0066,300.0066,1,1,0",
-              split(results_csv(e.results), "\r\n")[12]);
+    EXPECT_EQ(
+        "3,1E2,300,1,300.006591796875,21.972656250035527,,,300.0066,300.0066,1,1,0,,,,,,,,,,,",
+        split(results_csv(e.results), "\r\n")[12]);
 }
 
 // A log far longer than a chart is wide, its settings in random order.

@@ -9,9 +9,13 @@
 // that leaves no table either.
 //
 //   import_log [--strict] [--table=literal|incbin] [--byte-order=little|big]
-//              [--name=NAME] [--csv=RESULTS.csv] [--page=RESULTS.html] LOG OUT.cpp
+//              [--name=NAME] [--csv=RESULTS.csv] [--page=RESULTS.html]
+//              [--tolerance=BOX.txt] LOG OUT.cpp
 // With --csv and --page it also writes the log's results file and its page
-// of charts (results.h, results_page.h).
+// of charts (results.h, results_page.h).  With --tolerance it judges each
+// setting against the tolerance file (tolerance_file.h, conformity.h): a
+// fault in the file stops the import like a fault in the log, and the
+// judgement is summed up after the audit and goes into both files.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,11 +33,13 @@
 #include <unistd.h>
 #endif
 
+#include "conformity.h"
 #include "log_audit.h"
 #include "log_reader.h"
 #include "results.h"
 #include "results_page.h"
 #include "table_output.h"
+#include "tolerance_file.h"
 
 namespace {
 
@@ -125,13 +131,40 @@ bool take_value(int& argc, char** argv, std::string_view option, std::string& va
     return named;
 }
 
+// Reads the tolerance file into `judged`; false, having said why, when it
+// cannot be read or has a fault.
+bool read_tolerance_file(const std::string& path, log_judgement& judged) {
+    // A tolerance file is a few lines; anything larger is not one.
+    constexpr std::size_t largest = 1 << 20;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        std::fprintf(stderr, "%s: cannot read the tolerance file: %s\n", path.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    std::string text(largest + 1, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    const bool failed = std::ferror(f) != 0;
+    const int why = errno;
+    std::fclose(f);
+    if (failed || text.size() > largest) {
+        std::fprintf(stderr, "%s: cannot read the tolerance file: %s\n", path.c_str(),
+                     failed ? std::strerror(why) : "larger than 1 MiB");
+        return false;
+    }
+    tolerance_error error;
+    if (!read_tolerance(text, judged.data, error)) {
+        std::fputs(tolerance_diagnostic(path, error).c_str(), stderr);
+        return false;
+    }
+    judged.file = path;
+    judged.text = std::move(text);
+    return true;
+}
+
 // The results file and the page of charts, where asked for.
-bool write_results(const std::vector<float>& readings, const audit_findings& found, const char* log,
-                   const std::string& audit_text, const std::string& csv, const std::string& page,
-                   std::string& failed) {
-    if (csv.empty() && page.empty())
-        return true;
-    const log_results results = evaluate(readings, found);
+bool write_results(const log_results& results, const char* log, const std::string& audit_text,
+                   const std::string& csv, const std::string& page, std::string& failed) {
     failed = csv;
     if (!csv.empty() && !write_whole_file(results_csv(results), csv))
         return false;
@@ -144,13 +177,15 @@ bool write_results(const std::vector<float>& readings, const audit_findings& fou
 int main(int argc, char** argv) {
     table_output output;
     const bool strict = take_flag(argc, argv, "--strict");
-    std::string csv, page;
-    const bool named =
-        take_value(argc, argv, "--csv=", csv) && take_value(argc, argv, "--page=", page);
+    std::string csv, page, tolerance;
+    const bool named = take_value(argc, argv, "--csv=", csv) &&
+                       take_value(argc, argv, "--page=", page) &&
+                       take_value(argc, argv, "--tolerance=", tolerance);
     if (!named || !output.take_options(argc, argv) || argc != 3) {
         std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin]\n"
                              "       [--byte-order=little|big] [--name=NAME]\n"
-                             "       [--csv=RESULTS.csv] [--page=RESULTS.html] LOG OUT.cpp\n");
+                             "       [--csv=RESULTS.csv] [--page=RESULTS.html]\n"
+                             "       [--tolerance=BOX.txt] LOG OUT.cpp\n");
         return 2;
     }
     const char* log = argv[argc - 2];
@@ -168,6 +203,10 @@ int main(int argc, char** argv) {
                 std::remove(path.c_str());
     };
     remove_all();
+    // A fault in the tolerance file is told before the log is read.
+    log_judgement judged;
+    if (!tolerance.empty() && !read_tolerance_file(tolerance, judged))
+        return 1;
     const int fd = open_log(log);
     if (fd < 0) {
         std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(errno));
@@ -198,9 +237,22 @@ int main(int argc, char** argv) {
             log);
         return 1;
     }
+    log_results results;
+    if (!csv.empty() || !page.empty() || !tolerance.empty()) {
+        results = evaluate(readings, found);
+        results.heading = reader.heading();
+    }
+    if (!tolerance.empty()) {
+        std::string error;
+        if (!judge_log(results, std::move(judged), error)) {
+            std::fputs(error.c_str(), stderr);
+            return 1;
+        }
+        std::fputs(conformity_summary(results).c_str(), stderr);
+    }
     std::string failed;
     if (!output.write(readings, out, failed) ||
-        !write_results(readings, found, log, audit_said, csv, page, failed)) {
+        !write_results(results, log, audit_said, csv, page, failed)) {
         const int why = errno;
         remove_all();
         std::fprintf(stderr, "import_log: cannot write %s: %s\n", failed.c_str(),

@@ -112,10 +112,9 @@ log_results evaluate(std::span<const float> readings, const audit_findings& foun
             if (t.seen == 0)
                 continue;
             const double nominal = results.nominal[p][d];
-            s.stdev_ppm =
-                t.seen < 2
-                    ? std::numeric_limits<double>::quiet_NaN()
-                    : relative_ppm(std::sqrt(t.squares / static_cast<double>(t.seen - 1)), nominal);
+            if (t.seen >= 2)
+                s.stdev = std::sqrt(t.squares / static_cast<double>(t.seen - 1));
+            s.stdev_ppm = relative_ppm(s.stdev, nominal);
             s.u_mean_ppm = s.stdev_ppm / std::sqrt(static_cast<double>(t.seen));
             s.first_line = found.lines.line_of(t.first);
             s.last_line = found.lines.line_of(t.last);
@@ -128,11 +127,33 @@ log_results evaluate(std::span<const float> readings, const audit_findings& foun
     return results;
 }
 
+namespace {
+
+// Empty where no figure exists: never "nan" or "inf".
+std::string figure(double value) {
+    return std::isfinite(value) ? double_text(value) : "";
+}
+
+// The judgement's columns of one setting, each with its comma before it.
+std::string judged_fields(const log_results& results, unsigned p, unsigned d) {
+    constexpr std::size_t columns = 11;
+    const judgement* j = results.judged ? &results.judged->settings[p][d] : nullptr;
+    if (!j || j->outcome == verdict::not_judged)
+        return std::string(columns, ',');
+    auto ppm = [j](double ohms) { return "," + figure(relative_ppm(ohms, j->nominal)); };
+    return "," + figure(deviation_ppm(*j)) + ppm(j->tolerance) + ppm(j->u_meter) + ppm(j->u_other) +
+           ppm(j->u_c) + "," + figure(j->nu_eff) + "," + figure(j->k) + ppm(j->expanded) + "," +
+           figure(j->tur) + "," + (j->limit ? figure(relative_ppm(*j->limit, j->nominal)) : "") +
+           "," + verdict_word(j->outcome);
+}
+
+} // namespace
+
 std::string results_csv(const log_results& results) {
     std::string csv = "position,decade,nominal_ohm,count,mean_ohm,deviation_ppm,stdev_ppm,"
-                      "u_mean_ppm,min_ohm,max_ohm,first_line,last_line,outliers\r\n";
-    // Empty where no figure exists: never "nan".
-    auto figure = [](double value) { return std::isfinite(value) ? double_text(value) : ""; };
+                      "u_mean_ppm,min_ohm,max_ohm,first_line,last_line,outliers,"
+                      "judged_deviation_ppm,tolerance_ppm,u_meter_ppm,u_other_ppm,u_c_ppm,nu_eff,"
+                      "k,U_ppm,tur,acceptance_ppm,verdict\r\n";
     for (unsigned p = 1; p < positions; ++p)
         for (unsigned d = 0; d < decade_count; ++d) {
             const setting_figures& s = results.settings[p][d];
@@ -144,7 +165,7 @@ std::string results_csv(const log_results& results) {
                    field(figure(s.stdev_ppm)) + field(figure(s.u_mean_ppm)) +
                    field(reading_text(s.min)) + field(reading_text(s.max)) +
                    field(std::to_string(s.first_line)) + field(std::to_string(s.last_line)) + "," +
-                   std::to_string(s.far_count) + "\r\n";
+                   std::to_string(s.far_count) + judged_fields(results, p, d) + "\r\n";
         }
     return csv;
 }

@@ -9,12 +9,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "analysis/grid.h"
+#include "judgement.h"
 #include "log_audit.h"
+#include "tolerance_file.h"
 
 // The values of the readings that fall in one pixel column of a chart.
 struct chart_column {
@@ -33,7 +36,9 @@ struct far_mark {
 struct setting_figures {
     std::uint32_t count = 0;
     double mean = 0, ppm = 0; // the report's own
-    // Of the readings, relative to nominal; not a number below two readings.
+    // The sample standard deviation of the readings, in ohms and relative
+    // to nominal; not a number below two readings.
+    double stdev = std::numeric_limits<double>::quiet_NaN();
     double stdev_ppm = std::numeric_limits<double>::quiet_NaN();
     double u_mean_ppm = std::numeric_limits<double>::quiet_NaN();
     float min = 0, max = 0;
@@ -45,6 +50,13 @@ struct setting_figures {
     std::vector<far_mark> far;
 };
 
+// A log's settings judged against a tolerance file.
+struct log_judgement {
+    std::string file, text; // the file's name and its text, as given
+    tolerance_data data;
+    judgement settings[positions][decade_count];
+};
+
 struct log_results {
     double nominal[positions][decade_count];
     setting_figures settings[positions][decade_count];
@@ -52,6 +64,10 @@ struct log_results {
     // log_columns columns: those the report takes and those it leaves out.
     std::vector<chart_column> taken, left_out;
     std::size_t readings = 0, first_line = 0, last_line = 0;
+    // The comments at the top of the log: the box, the date, the temperature.
+    std::vector<std::string> heading;
+    // Without a tolerance file, nothing is judged.
+    std::optional<log_judgement> judged;
 };
 
 inline constexpr std::size_t run_columns = 240;
@@ -66,7 +82,8 @@ inline std::size_t column_of(std::size_t i, std::size_t n, std::size_t width) {
 log_results evaluate(std::span<const float> readings, const audit_findings& found);
 
 // One header line, then one row per setting, positions 1 to 10, each with
-// decades 1E1 to 1E5; RFC 4180, CR LF line ends.
+// decades 1E1 to 1E5; RFC 4180, CR LF line ends.  The columns of the
+// judgement are there, empty, without a tolerance file.
 std::string results_csv(const log_results& results);
 
 // The shortest text without an exponent that reads back as exactly `value`.
