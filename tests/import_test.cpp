@@ -103,6 +103,41 @@ TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
     }
 }
 
+// A tolerance file with a fault stops the import as a faulty log does: the
+// file, the line and what is wrong, exit one, and no table, results file or
+// page left, not even an earlier build's.  So does a setting that no meter
+// range covers, named at the largest range's line.
+TEST(ImportProcess, FaultyToleranceFileLeavesNothing) {
+    const struct {
+        const char* text;
+        const char* said; // after "BOX.txt"
+    } cases[] = {
+        {"tolerance = 0.01 %\nrule = guarded\n",
+         ":2: guarded needs its guard band factor R, as in 'guarded 1'\n"},
+        {"tolerance = 0.01 % + 2 mohm\nrule = simple\n",
+         ":1: unknown unit 'mohm'; tolerance takes % or ppm, and ohm\n"},
+        {"rule = simple\n", ": no tolerance line; every tolerance file gives one\n"},
+        {"tolerance = 0.01 %\nmeter 100000 = 6 ppm\nrule = simple\n",
+         ":2: the 200000 Ω setting (position 2, decade 1E5) has readings, but the largest meter "
+         "range is 100000 Ω\n"},
+    };
+    for (const auto& c : cases) {
+        scratch s;
+        const std::string box = s.file("box.txt", c.text);
+        const std::string out = s.path("out.cpp"), csv = s.path("out.csv"),
+                          page = s.path("out.html");
+        const std::vector<std::string> args = {"--csv=" + csv, "--page=" + page, DECADE_SHIPPED_LOG,
+                                               out};
+        ASSERT_EQ(0, import(args).exit_code);
+        std::vector<std::string> judged = args;
+        judged.insert(judged.begin(), "--tolerance=" + box);
+        const outcome r = import(judged);
+        EXPECT_EQ(1, r.exit_code) << c.text;
+        EXPECT_TRUE(r.err.ends_with(as_written(box + c.said))) << r.err;
+        EXPECT_FALSE(fs::exists(out) || fs::exists(csv) || fs::exists(page)) << c.text;
+    }
+}
+
 // "7" without a line end is a log of one reading, which the audit places.
 TEST(ImportProcess, OneByteLogIsOneReading) {
     scratch s;

@@ -9,10 +9,15 @@
 #   3. the mended log must stop the build with -DDECADE_LOG_STRICT=ON, as an
 #      error at line 6, and leave no program;
 #   4. without the option it must build again, each edit picked up by the
-#      dependency.
+#      dependency;
+#   5. judged against a tolerance file it builds and sums the judgement up;
+#      a fault in the file stops the build at its line and leaves no program
+#      and no results; mended, it builds again, and -DDECADE_TOLERANCE=
+#      (empty) drops the judgement.
 # own_log_test then compares the program's report with parse() in memory.
 #
-# cmake -DSOURCE=... -DBINARY=... -DLOG=... -DOPTIONS=... -P own_log_build.cmake
+# cmake -DSOURCE=... -DBINARY=... -DLOG=... -DTOLERANCE=... -DOPTIONS=...
+#       -P own_log_build.cmake
 cmake_minimum_required(VERSION 3.25)
 
 set(log ${BINARY}/log.txt)
@@ -89,5 +94,34 @@ configure(-DDECADE_LOG_STRICT=OFF)
 build_program()
 if(failed OR NOT built)
   message(FATAL_ERROR "the mended log did not build:\n${out}")
+endif()
+set(box ${BINARY}/box.txt)
+file(READ ${TOLERANCE} box_text)
+file(WRITE ${box} "${box_text}")
+configure(-DDECADE_TOLERANCE=${box})
+build_program()
+if(failed OR NOT built)
+  message(FATAL_ERROR "the log did not build with a tolerance file:\n${out}")
+endif()
+expect_said("${box}: under guarded acceptance (w = 1 U), ")
+
+file(WRITE ${box} "${box_text}colour = red\n")
+build_program()
+expect_stopped("a tolerance file with a fault")
+string(REGEX MATCHALL "\n" box_line_ends "${box_text}")
+list(LENGTH box_line_ends box_line)
+math(EXPR box_line "${box_line} + 1")
+expect_said("${box}:${box_line}: unknown key 'colour'")
+
+file(WRITE ${box} "${box_text}")
+build_program()
+if(failed OR NOT built)
+  message(FATAL_ERROR "the mended tolerance file did not build:\n${out}")
+endif()
+configure(-DDECADE_TOLERANCE=)
+build_program()
+string(FIND "${out}" "under guarded acceptance" judged)
+if(failed OR NOT built OR NOT judged EQUAL -1)
+  message(FATAL_ERROR "with -DDECADE_TOLERANCE= the log did not build unjudged:\n${out}")
 endif()
 message(STATUS "built ${BINARY}/build/decade-report from ${log}")

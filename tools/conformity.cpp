@@ -1,5 +1,6 @@
 #include "conformity.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -9,6 +10,16 @@ namespace {
 
 std::string setting_name(setting at) {
     return "the " + setting_label(at, " setting");
+}
+
+// The notes go worst first, as far as they are shown: fails, then the
+// verdicts that leave a decision, then the settings not judged; each group
+// in the order of the decades and positions.
+int severity(verdict v) {
+    constexpr verdict order[] = {verdict::fail, verdict::conditional_fail,
+                                 verdict::conditional_pass, verdict::pass_star,
+                                 verdict::not_judged};
+    return static_cast<int>(std::find(std::begin(order), std::end(order), v) - std::begin(order));
 }
 
 } // namespace
@@ -33,8 +44,10 @@ bool judge_log(log_results& results, log_judgement judged, std::string& error) {
 std::string conformity_summary(const log_results& results) {
     const log_judgement& judged = *results.judged;
     std::vector<named_judgement> settings;
-    for (unsigned d = 0; d < decade_count; ++d)
-        for (unsigned p = 1; p < positions; ++p)
-            settings.push_back({setting_name({p, d}), judged.settings[p][d]});
+    for (int rank = 0; rank <= severity(verdict::pass); ++rank)
+        for (unsigned d = 0; d < decade_count; ++d)
+            for (unsigned p = 1; p < positions; ++p)
+                if (severity(judged.settings[p][d].outcome) == rank)
+                    settings.push_back({setting_name({p, d}), judged.settings[p][d]});
     return judgement_summary(judged.file, judged.data.rule, settings);
 }
