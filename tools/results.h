@@ -5,6 +5,7 @@
 // page of charts.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -54,12 +55,13 @@ struct setting_figures {
 struct log_judgement {
     std::string file, text; // the file's name and its text, as given
     tolerance_data data;
-    judgement settings[positions][decade_count];
+    // std::array, not a C array: the results are moved whole.
+    std::array<std::array<judgement, decade_count>, positions> settings;
 };
 
 struct log_results {
     double nominal[positions][decade_count];
-    setting_figures settings[positions][decade_count];
+    std::array<std::array<setting_figures, decade_count>, positions> settings;
     // Every reading's deviation from the nearest setting, in ppm, in at most
     // log_columns columns: those the report takes and those it leaves out.
     std::vector<chart_column> taken, left_out;
