@@ -2,9 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <limits>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "analysis/stats.h"
+#include "conformity.h"
+#include "judgement.h"
 #include "log_reader.h"
 #include "report/textile.h"
 #include "setting_finder.h"
@@ -12,25 +19,90 @@
 
 namespace {
 
+// The lead bytes of a UTF-8 sequence of two, three and four bytes, and the
+// smallest code point each length may hold (below it, an overlong form).
+struct utf8_lead {
+    unsigned char low, high;
+    std::size_t length;
+    char32_t smallest;
+};
+constexpr utf8_lead utf8_leads[] = {
+    {0xc2, 0xdf, 2, 0x80},
+    {0xe0, 0xef, 3, 0x800},
+    {0xf0, 0xf4, 4, 0x10000},
+};
+constexpr std::string_view replacement = "\uFFFD";
+
+using code_point = std::pair<char32_t, std::size_t>; // and its length in bytes
+
+// The code point of the sequence `lead` starts at the front of `text`;
+// nothing where it is cut short, overlong, or beyond Unicode.
+std::optional<code_point> sequence(std::string_view text, const utf8_lead& lead) {
+    if (text.size() < lead.length)
+        return std::nullopt;
+    char32_t c = static_cast<unsigned char>(text[0]) & (0x7fu >> lead.length);
+    for (std::size_t i = 1; i < lead.length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xc0) != 0x80)
+            return std::nullopt;
+        c = c << 6 | (next & 0x3fu);
+    }
+    if (c < lead.smallest || c > 0x10ffff || (0xd800 <= c && c <= 0xdfff))
+        return std::nullopt;
+    return code_point{c, lead.length};
+}
+
+// The code point a UTF-8 sequence at the front of `text` encodes; nothing
+// for a byte that starts no valid sequence.
+std::optional<code_point> utf8_at(std::string_view text) {
+    const auto first = static_cast<unsigned char>(text[0]);
+    if (first < 0x80)
+        return code_point{first, 1};
+    for (const utf8_lead& lead : utf8_leads)
+        if (lead.low <= first && first <= lead.high)
+            return sequence(text, lead);
+    return std::nullopt;
+}
+
+// Whether a page may hold the character as text: not a control character
+// other than a line end or tab, nor a noncharacter.
+bool shown_as_text(char32_t c) {
+    const bool control =
+        (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (0x7f <= c && c <= 0x9f);
+    const bool noncharacter = (0xfdd0 <= c && c <= 0xfdef) || (c & 0xfffe) == 0xfffe;
+    return !control && !noncharacter;
+}
+
+const char* entity_of(char32_t c) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    default:
+        return nullptr;
+    }
+}
+
+// Text for a page: markup characters escaped, and what is not UTF-8 or not
+// allowed in a page (a log's comment written in Latin-1, say) shown as U+FFFD,
+// so that the page stays valid whatever the user wrote.
 std::string escaped(std::string_view text) {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
+    while (!text.empty()) {
+        const auto c = utf8_at(text);
+        const std::size_t length = c ? c->second : 1;
+        if (!c || !shown_as_text(c->first))
+            out += replacement;
+        else if (const char* entity = entity_of(c->first))
+            out += entity;
+        else
+            out += text.substr(0, length);
+        text.remove_prefix(length);
     }
     return out;
 }
@@ -116,47 +188,172 @@ plot run_plot(const setting_figures& s, double left, double top, double width, d
     return {left, top, width, height, high + pad, low - pad};
 }
 
-// For each decade: the ten deviations with error bars of twice the standard
-// uncertainty of the mean, each point in its band's colour.
+// How a point shows the verdict of its setting: by its shape, so that it
+// survives printing in grey, and by its colour.  The glyph stands for the
+// shape in the legend.
+enum class shape : std::uint8_t { disc, ring, half, triangle, cross };
+struct verdict_marker {
+    verdict outcome;
+    shape form;
+    const char* colour;
+    const char* glyph;
+};
+constexpr verdict_marker verdict_markers[] = {
+    {verdict::pass, shape::disc, "#1a7f37", "●"},
+    {verdict::pass_star, shape::ring, "#9a6700", "○"},
+    {verdict::conditional_pass, shape::half, "#9a6700", "◐"},
+    {verdict::conditional_fail, shape::triangle, "#d4580a", "▲"},
+    {verdict::fail, shape::cross, "#c00", "✕"},
+};
+
+// None for a setting that is not judged, or judged by no rule.
+const verdict_marker* marker_of(verdict v) {
+    const auto m = std::find_if(std::begin(verdict_markers), std::end(verdict_markers),
+                                [v](const verdict_marker& x) { return x.outcome == v; });
+    return m == std::end(verdict_markers) ? nullptr : &*m;
+}
+
+std::string marker(shape form, double x, double y, const std::string& colour) {
+    const char* c = colour.c_str();
+    std::string ring =
+        format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3.8\" fill=\"#fff\" stroke=\"%s\" "
+               "stroke-width=\"1.6\"/>",
+               x, y, c);
+    switch (form) {
+    case shape::ring:
+        return ring;
+    case shape::half: // the lower half filled
+        return ring +
+               format("<path d=\"M%.1f %.1fa3.8 3.8 0 0 0 7.6 0z\" fill=\"%s\"/>", x - 3.8, y, c);
+    case shape::triangle:
+        return format("<path d=\"M%.1f %.1fl5 8.5h-10z\" fill=\"%s\"/>", x, y - 5.5, c);
+    case shape::cross:
+        return format("<path d=\"M%.1f %.1fl8 8m0 -8l-8 8\" fill=\"none\" stroke=\"%s\" "
+                      "stroke-width=\"2.2\"/>",
+                      x - 4, y - 4, c);
+    case shape::disc:
+        break;
+    }
+    return format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4.5\" fill=\"%s\"/>", x, y, c);
+}
+
+constexpr double no_figure = std::numeric_limits<double>::quiet_NaN();
+
+// What a decade chart draws for one setting, in ppm of nominal.
+struct chart_point {
+    const char* missing = nullptr; // why no point is drawn
+    double ppm = 0;
+    double bar = no_figure;                          // the half-width of its error bar
+    double tolerance = no_figure, limit = no_figure; // marked where judged
+    shape form = shape::disc;
+    std::string colour, title;
+};
+
+// The report's deviation, its bar twice the standard uncertainty of the
+// mean, in its band's colour.
+chart_point figures_point(const log_results& r, unsigned p, unsigned d) {
+    const setting_figures& s = r.settings[p][d];
+    chart_point c;
+    if (!std::isfinite(s.ppm)) {
+        c.missing = "no readings";
+        return c;
+    }
+    c.ppm = s.ppm;
+    c.bar = 2 * s.u_mean_ppm;
+    c.colour = colour_of(s.ppm);
+    c.title = escaped(setting_label({p, d})) + format(": %.2f ppm", s.ppm) +
+              (std::isfinite(s.u_mean_ppm) ? format(", u = %.3g ppm", s.u_mean_ppm) : "");
+    return c;
+}
+
+// The judged deviation, its bar the expanded uncertainty U, with the
+// tolerance and the acceptance limit (where the rule leaves one above
+// zero), marked by its verdict.
+chart_point judged_point(const log_results& r, unsigned p, unsigned d) {
+    const judgement& j = r.judged->settings[p][d];
+    chart_point c;
+    if (j.outcome == verdict::not_judged) {
+        c.missing = r.settings[p][d].count == 0 ? "no readings" : "not judged";
+        return c;
+    }
+    c.ppm = deviation_ppm(j);
+    c.bar = relative_ppm(j.expanded, j.nominal);
+    c.tolerance = relative_ppm(j.tolerance, j.nominal);
+    if (j.limit && *j.limit > 0)
+        c.limit = relative_ppm(*j.limit, j.nominal);
+    const verdict_marker* m = marker_of(j.outcome);
+    c.form = m ? m->form : shape::disc;
+    c.colour = m ? m->colour : colour_of(c.ppm);
+    c.title = escaped(setting_label({p, d})) + ": " +
+              (m ? std::string(verdict_word(j.outcome)) + ", " : "") +
+              format("d = %.2f ppm, U = %.3g ppm, T = %.1f ppm", c.ppm, c.bar, c.tolerance);
+    return c;
+}
+
+// The tolerance of a position as a grey band with solid edges, and the
+// acceptance limits inside it dashed, each as wide as the position's column.
+std::string tolerance_marks(const plot& f, const chart_point& c, double x) {
+    if (!std::isfinite(c.tolerance))
+        return {};
+    const double half = 17;
+    std::string marks =
+        format("<rect class=\"band\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" "
+               "height=\"%.1f\"/>",
+               x - half, f.y(c.tolerance), 2 * half, f.y(-c.tolerance) - f.y(c.tolerance));
+    auto mark = [&](const char* cls, double v) {
+        return format("<line class=\"%s\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", cls,
+                      x - half, f.y(v), x + half, f.y(v));
+    };
+    marks += mark("tmark", c.tolerance) + mark("tmark", -c.tolerance);
+    if (std::isfinite(c.limit) && c.limit < c.tolerance)
+        marks += mark("lmark", c.limit) + mark("lmark", -c.limit);
+    return marks;
+}
+
+// For each decade: the ten deviations with their error bars, and where
+// judged the tolerance and acceptance limits of each position.
 std::string decade_chart(const log_results& r, unsigned d) {
+    chart_point points[positions];
     double low = -5, high = 5;
     for (unsigned p = 1; p < positions; ++p) {
-        const setting_figures& s = r.settings[p][d];
-        if (!std::isfinite(s.ppm))
+        chart_point& c = points[p];
+        c = r.judged ? judged_point(r, p, d) : figures_point(r, p, d);
+        if (c.missing)
             continue;
-        const double u = std::isfinite(s.u_mean_ppm) ? 2 * s.u_mean_ppm : 0;
-        low = std::min(low, s.ppm - u);
-        high = std::max(high, s.ppm + u);
+        const double bar = std::isfinite(c.bar) ? c.bar : 0;
+        const double reach = std::isfinite(c.tolerance) ? c.tolerance : 0;
+        low = std::min({low, c.ppm - bar, -reach});
+        high = std::max({high, c.ppm + bar, reach});
     }
     const double pad = (high - low) * 0.08;
     const plot f{48, 22, 500, 150, high + pad, low - pad};
     std::string svg = format("<svg viewBox=\"0 0 560 200\" role=\"img\" class=\"decade\">"
-                             "<text class=\"title\" x=\"48\" y=\"14\">Decade 1E%u: deviation "
-                             "from nominal, ppm (bars: ±2u, k = 2)</text>",
-                             d + 1) +
+                             "<text class=\"title\" x=\"48\" y=\"14\">Decade 1E%u: %s</text>",
+                             d + 1,
+                             r.judged ? "judged deviation, ppm (bars: ±U)"
+                                      : "deviation from nominal, ppm (bars: ±2u, k = 2)") +
                       y_ticks(f);
     const double zero = f.y(0);
+    for (unsigned p = 1; p < positions; ++p)
+        svg += tolerance_marks(f, points[p], f.left + (p - 0.5) / 10 * f.width);
     svg += format("<line class=\"axis\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", f.left,
                   zero, f.left + f.width, zero);
     for (unsigned p = 1; p < positions; ++p) {
-        const setting_figures& s = r.settings[p][d];
+        const chart_point& c = points[p];
         const double x = f.left + (p - 0.5) / 10 * f.width;
         svg += format("<text class=\"tick\" x=\"%.1f\" y=\"190\" text-anchor=\"middle\">", x) +
                short_ohms(r.nominal[p][d]) + "</text>";
-        if (!std::isfinite(s.ppm)) {
-            svg += format("<text class=\"none\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">no "
-                          "readings</text>",
-                          x, zero - 4);
+        if (c.missing) {
+            svg += format("<text class=\"none\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s"
+                          "</text>",
+                          x, zero - 4, c.missing);
             continue;
         }
-        if (std::isfinite(s.u_mean_ppm))
+        if (std::isfinite(c.bar))
             svg += format("<line class=\"bar\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
-                          x, f.y(s.ppm - 2 * s.u_mean_ppm), x, f.y(s.ppm + 2 * s.u_mean_ppm));
-        svg += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4.5\" fill=\"%s\"><title>", x,
-                      f.y(s.ppm), colour_of(s.ppm).c_str()) +
-               escaped(setting_label({p, d})) + format(": %.2f ppm", s.ppm) +
-               (std::isfinite(s.u_mean_ppm) ? format(", u = %.3g ppm", s.u_mean_ppm) : "") +
-               "</title></circle>";
+                          x, f.y(c.ppm - c.bar), x, f.y(c.ppm + c.bar));
+        svg +=
+            "<g><title>" + c.title + "</title>" + marker(c.form, x, f.y(c.ppm), c.colour) + "</g>";
     }
     return svg + "</svg>\n";
 }
@@ -261,6 +458,200 @@ std::string figures_table(const log_results& r) {
     return t + "</tbody></table>\n";
 }
 
+// What each rule makes of a judged deviation d, in words.
+struct rule_zones {
+    rule_kind kind;
+    const char* zones;
+};
+constexpr rule_zones rule_words[] = {
+    {rule_kind::simple, "a setting passes if |d| ≤ T and fails beyond"},
+    {rule_kind::guarded, "a setting passes if |d| ≤ T − w and fails beyond"},
+    {rule_kind::nonbinary, "a setting passes if |d| ≤ T − w; beyond, up to T it is a conditional "
+                           "pass, up to T + w a conditional fail, and beyond a fail"},
+    {rule_kind::rds, "a setting passes if |d| ≤ √(T² − U²); beyond, up to T it is pass*, where the "
+                     "customer decides, and beyond a fail; where U ≥ T there is no acceptance "
+                     "limit, and a setting within T is pass*"},
+    {rule_kind::none, "nothing is judged; the budget of each setting is given"},
+};
+constexpr bool words_in_kind_order() {
+    for (std::size_t i = 0; i < std::size(rule_words); ++i)
+        if (static_cast<std::size_t>(rule_words[i].kind) != i)
+            return false;
+    return true;
+}
+static_assert(words_in_kind_order(), "zones_of() finds a rule's words by its place");
+
+const char* zones_of(rule_kind kind) {
+    return rule_words[static_cast<std::size_t>(kind)].zones;
+}
+
+// The rule, where it comes from and what it means.  The guideline's name is
+// that of the rules it defines; the root-difference-of-squares rule is not
+// one of them.
+std::string rule_statement(const decision_rule& rule) {
+    const char* guideline = text_of(rule_kind::simple).source;
+    const std::string name = "<strong>" + escaped(rule_name(rule)) + "</strong>";
+    switch (rule.kind) {
+    case rule_kind::none:
+        return std::string("The tolerance file states no decision rule: ") + zones_of(rule.kind) +
+               ".";
+    case rule_kind::rds:
+        return "Decision rule: " + name + ", " + text_of(rule.kind).source + ", not one of " +
+               guideline + "'s rules: " + zones_of(rule.kind) + ".";
+    default:
+        return "Decision rule: " + name + ", as " + text_of(rule.kind).source +
+               " defines it: " + zones_of(rule.kind) + ".";
+    }
+}
+
+// A figure to a pattern; empty where there is none, never nan or inf.
+std::string figure_text(const char* pattern, double v) {
+    return std::isfinite(v) ? format(pattern, v) : std::string();
+}
+
+// The verdict with its marker's glyph, in its colour.
+std::string verdict_cell(verdict v) {
+    const verdict_marker* m = marker_of(v);
+    if (!m)
+        return std::string("<td>") + verdict_word(v) + "</td>";
+    return std::string("<td style=\"color:") + m->colour + "\">" + m->glyph + " " +
+           verdict_word(v) + "</td>";
+}
+
+// The settings that do not pass, in the order the build names them.
+std::string not_passing(const log_judgement& judged) {
+    std::string rows;
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p) {
+            const judgement& j = judged.settings[p][d];
+            if (j.outcome == verdict::pass || j.outcome == verdict::none)
+                continue;
+            rows += "<tr><td>" + escaped(setting_label({p, d})) + "</td>";
+            if (j.outcome == verdict::not_judged) {
+                rows += "<td>not judged</td><td colspan=\"4\">" + std::string(j.why_not_judged) +
+                        "</td></tr>\n";
+                continue;
+            }
+            auto ppm = [&j](const char* pattern, double ohms) {
+                return "<td>" + figure_text(pattern, relative_ppm(ohms, j.nominal)) + "</td>";
+            };
+            rows += verdict_cell(j.outcome) + "<td>" + format("%+.1f", deviation_ppm(j)) + "</td>" +
+                    (j.limit && !j.no_pass_possible ? ppm("±%.1f", *j.limit)
+                                                    : "<td>none: no pass possible at this U</td>") +
+                    ppm("±%.1f", j.tolerance) + ppm("%.2f", j.expanded) + "</tr>\n";
+        }
+    if (rows.empty())
+        return judged.data.rule.kind == rule_kind::none ? "" : "<p>Every setting passes.</p>\n";
+    return "<p>The settings that do not pass:</p>\n<div class=\"wide\"><table><thead><tr>"
+           "<th>setting</th><th>verdict</th><th>judged deviation, ppm</th><th>acceptance limit, "
+           "ppm</th><th>T, ppm</th><th>U, ppm</th></tr></thead><tbody>\n" +
+           rows + "</tbody></table></div>\n";
+}
+
+// What is judged: the mean less the box's zero resistance, where the file
+// gives one, less nominal.
+std::string judged_deviation(const tolerance_data& data) {
+    return data.zero == 0
+               ? "the mean less nominal (the file gives no zero resistance)"
+               : format("the mean less the zero resistance of %.4g Ω less nominal", data.zero);
+}
+
+// What the page opens with: whether the box meets its tolerance, under
+// which rule, and which settings do not.
+std::string conformity(const log_results& r) {
+    std::string out = "<section class=\"conformity\"><h2>Conformity</h2>\n";
+    if (!r.judged)
+        return out + "<p>no tolerance given: data only</p>\n</section>\n";
+    const std::string summary = conformity_summary(r);
+    out += "<p class=\"summary\">" + escaped(summary.substr(0, summary.find('\n'))) + "</p>\n<p>" +
+           rule_statement(r.judged->data.rule) + " d is the judged deviation, " +
+           judged_deviation(r.judged->data) + "; T the tolerance; U the expanded uncertainty" +
+           (text_of(r.judged->data.rule.kind).takes_r ? "; w = R·U the guard band" : "") +
+           ".</p>\n" + not_passing(*r.judged);
+    return out + "</section>\n";
+}
+
+// The legend of the decade charts where judged: the markers of the
+// verdicts on the page, and the marks.
+std::string chart_legend(const log_judgement& judged) {
+    std::string shown;
+    for (const verdict_marker& m : verdict_markers) {
+        bool present = false;
+        for (unsigned p = 1; p < positions; ++p)
+            for (unsigned d = 0; d < decade_count; ++d)
+                present = present || judged.settings[p][d].outcome == m.outcome;
+        if (present)
+            shown += std::string("<span style=\"color:") + m.colour + "\">" + m.glyph + "</span> " +
+                     verdict_word(m.outcome) + " ";
+    }
+    return "<p>Each point is the judged deviation d of a setting, " +
+           judged_deviation(judged.data) +
+           ", in ppm of nominal, with a bar of ±U. The grey band with solid edges is ±T; dashed "
+           "marks inside it are the acceptance limits, where the rule has them.</p>\n"
+           "<p class=\"legend\">" +
+           shown + "</p>\n";
+}
+
+// Each setting's uncertainty budget, in the order of the figures table.
+std::string budget_row(const judgement& j) {
+    auto ppm = [&j](const char* pattern, double ohms) {
+        return "<td>" + figure_text(pattern, relative_ppm(ohms, j.nominal)) + "</td>";
+    };
+    const std::string nu = figure_text(j.nu_eff < 1e6 ? "%.0f" : "%.2g", j.nu_eff);
+    const std::string limit =
+        j.limit ? figure_text("%.1f", relative_ppm(*j.limit, j.nominal)) : std::string();
+    return "<td>" + figure_text("%+.1f", deviation_ppm(j)) + "</td>" + ppm("%#.3g", j.u_a) +
+           ppm("%#.3g", j.u_meter) + ppm("%#.3g", j.u_other) + ppm("%#.3g", j.u_c) + "<td>" + nu +
+           "</td><td>" + figure_text("%.2f", j.k) + "</td>" + ppm("%#.3g", j.expanded) +
+           ppm("%.1f", j.tolerance) +
+           (j.low_tur ? "<td class=\"mark\">" + figure_text("%.1f", j.tur) + " †</td>"
+                      : "<td>" + figure_text("%.1f", j.tur) + "</td>") +
+           (j.no_pass_possible ? "<td class=\"mark\">" + limit + " ‡</td>"
+                               : "<td>" + limit + "</td>") +
+           verdict_cell(j.outcome);
+}
+
+std::string budget_table(const log_judgement& judged) {
+    std::string t =
+        "<h2>Uncertainty budget</h2>\n<p>All figures in ppm of nominal but ν<sub>eff</sub>, k "
+        "and TUR. u<sub>A</sub> = s/√n; u<sub>meter</sub> from the meter's figure on its range; "
+        "u<sub>other</sub> as the tolerance file gives it; u<sub>c</sub> their root sum of "
+        "squares; ν<sub>eff</sub> by Welch–Satterthwaite (none where u<sub>A</sub> = 0); k the "
+        "Student t factor for 95.45 %; U = k·u<sub>c</sub>; TUR = T/U.</p>\n"
+        "<div class=\"wide\"><table><thead><tr><th>setting</th><th>d</th><th>u<sub>A</sub></th>"
+        "<th>u<sub>meter</sub></th><th>u<sub>other</sub></th><th>u<sub>c</sub></th>"
+        "<th>ν<sub>eff</sub></th><th>k</th><th>U</th><th>T</th><th>TUR</th><th>acceptance "
+        "limit</th><th>verdict</th></tr></thead><tbody>\n";
+    for (unsigned p = 1; p < positions; ++p)
+        for (unsigned d = 0; d < decade_count; ++d) {
+            const judgement& j = judged.settings[p][d];
+            t += "<tr><td>" + escaped(setting_label({p, d})) + "</td>" +
+                 (j.outcome == verdict::not_judged
+                      ? "<td colspan=\"12\">not judged: " + std::string(j.why_not_judged) + "</td>"
+                      : budget_row(j)) +
+                 "</tr>\n";
+        }
+    return t + "</tbody></table></div>\n" +
+           format("<p>† TUR below %g:1. ‡ No pass possible under the rule: the uncertainty "
+                  "leaves no acceptance zone (U ≥ T, or a guard band w ≥ T).</p>\n",
+                  min_tur);
+}
+
+std::string tolerance_text(const log_judgement& judged) {
+    return "<h2>Tolerance file: " + escaped(judged.file) + "</h2>\n<pre>" + escaped(judged.text) +
+           "</pre>\n";
+}
+
+// The log's own heading: its comment lines before the first reading.
+std::string log_heading(const log_results& r) {
+    if (r.heading.empty())
+        return {};
+    std::string lines;
+    for (const std::string& line : r.heading)
+        lines += (lines.empty() ? "" : "<br>") + escaped(line);
+    return "<p class=\"heading\">" + lines + "</p>\n";
+}
+
 // The charts scale to the width they are given and the grids hold as many
 // as fit, so the page reflows from a phone to a wide screen; the table alone
 // may be wider than a phone, and scrolls within its own box.
@@ -279,7 +670,10 @@ const char* const page_style =
     ".none{font-size:9px;fill:#c00}.mean{stroke-dasharray:4 2}.reading{fill:#246}"
     ".range{stroke:#246;stroke-width:1.2}.far{fill:#d00;font-size:9px}circle.far{fill:none;"
     "stroke:#d00;stroke-width:1.2}.taken{stroke:#246}.left{stroke:#d00}"
-    ".wide{overflow-x:auto}"
+    ".wide{overflow-x:auto}.band{fill:#e8eee8}.tmark{stroke:#555}"
+    ".lmark{stroke:#555;stroke-dasharray:3 2}.heading{margin-top:-6px;color:#444}"
+    ".conformity{border-left:3px solid #888;padding-left:10px}.summary{font-weight:bold}"
+    ".legend span{font-size:15px}.mark{font-weight:bold}"
     "table{border-collapse:collapse;font-size:11px}td,th{border:1px solid #ccc;padding:1px 5px;"
     "text-align:right;white-space:nowrap}td:first-child{text-align:left}"
     "pre{font-size:10px;white-space:pre-wrap;background:#f6f6f6;padding:6px}"
@@ -296,12 +690,15 @@ std::string results_page(const log_results& results, const std::string& log,
                        "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
                        "<title>decade-report: " +
                        escaped(log) + "</title><style>" + page_style + "</style></head><body>\n";
-    page += "<h1>decade-report: " + escaped(log) + "</h1>\n" +
+    page += "<header><h1>decade-report: " + escaped(log) + "</h1>\n" + log_heading(results) +
+            "</header>\n" + conformity(results) +
             format("<p>%zu readings. Every figure of the report comes from them as the report "
                    "computes it; the scatter s of a setting's readings, the standard uncertainty "
                    "of its mean u = s/√n (repeatability only) and the extremes are added.</p>\n",
                    results.readings);
-    page += "<h2>Deviation of each setting</h2>\n<div class=\"decades\">\n";
+    page += "<h2>Deviation of each setting</h2>\n" +
+            (results.judged ? chart_legend(*results.judged) : std::string()) +
+            "<div class=\"decades\">\n";
     for (unsigned d = 0; d < decade_count; ++d)
         page += decade_chart(results, d);
     page += "</div>\n<h2>The readings of each setting</h2>\n<p>In log order, ppm from nominal; "
@@ -313,7 +710,9 @@ std::string results_page(const log_results& results, const std::string& log,
     page += "</div>\n<h2>The whole log</h2>\n<p>Blue: readings the report takes; red: readings "
             "it leaves out.</p>\n" +
             log_chart(results) + "<h2>Figures</h2>\n<div class=\"wide\">" + figures_table(results) +
-            "</div>\n<h2>Audit of the log</h2>\n<pre>" + escaped(audit_text) +
-            "</pre>\n</body></html>\n";
-    return page;
+            "</div>\n";
+    if (results.judged)
+        page += budget_table(*results.judged) + tolerance_text(*results.judged);
+    return page + "<h2>Audit of the log</h2>\n<pre>" + escaped(audit_text) +
+           "</pre>\n</body></html>\n";
 }
