@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "capture.h"
 #include "judgement.h"
 #include "text_format.h"
 #include "tolerance_file.h"
@@ -22,24 +23,11 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 tolerance_data example_data() {
     tolerance_data data;
     tolerance_error error;
-    EXPECT_TRUE(read_tolerance("tolerance = 0.01 % + 0.002 ohm\n"
-                               "tolerance 1E1 = 0.05 % + 0.002 ohm\n"
-                               "zero = 0.0031 ohm\n"
-                               "meter 10 = 12 ppm + 1 ppm\n"
-                               "meter 100 = 8 ppm + 0.3 ppm\n"
-                               "meter 1000 = 6 ppm + 0.3 ppm\n"
-                               "meter 10000 = 6 ppm + 0.3 ppm\n"
-                               "meter 100000 = 6 ppm + 0.3 ppm\n"
-                               "meter 1000000 = 10 ppm + 0.7 ppm\n"
-                               "meter k = 2.58\n"
-                               "other = 0.5 ppm + 0.0001 ohm\n"
-                               "rule = guarded 1\n",
-                               data, error))
-        << error.what;
+    EXPECT_TRUE(read_tolerance(file_text(DECADE_BOX_TOLERANCE), data, error)) << error.what;
     return data;
 }
 
-std::vector<std::string> lines_of(const std::string& text) {
+std::vector<std::string> bare_lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);)
@@ -223,7 +211,7 @@ TEST(JudgementSummary, CountsNotesAndTheirLimit) {
                              : verdict::conditional_fail;
     }
     const std::vector<std::string> lines =
-        lines_of(judgement_summary("box.txt", {rule_kind::nonbinary, 1}, many));
+        bare_lines(judgement_summary("box.txt", {rule_kind::nonbinary, 1}, many));
     ASSERT_EQ(22u, lines.size());
     EXPECT_EQ("box.txt: under non-binary acceptance (w = 1 U), 5 of 30 settings pass, 20 "
               "conditional pass, 5 conditional fail",

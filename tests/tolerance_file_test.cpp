@@ -4,26 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "capture.h"
 #include "text_format.h"
 #include "tolerance_file.h"
 
 namespace {
-
-// A box of precision steps, as its maker states it, measured with an
-// 8½-digit meter at its 99 % figures.
-const char* const example = "# Box 4711: ±(0.01 % + 2 mΩ) after zero subtraction\n"
-                            "tolerance = 0.01 % + 0.002 ohm\n"
-                            "tolerance 1E1 = 0.05 % + 0.002 ohm\n"
-                            "zero = 0.0031 ohm\n"
-                            "meter 10 = 12 ppm + 1 ppm\n"
-                            "meter 100 = 8 ppm + 0.3 ppm\n"
-                            "meter 1000 = 6 ppm + 0.3 ppm\n"
-                            "meter 10000 = 6 ppm + 0.3 ppm\n"
-                            "meter 100000 = 6 ppm + 0.3 ppm\n"
-                            "meter 1000000 = 10 ppm + 0.7 ppm\n"
-                            "meter k = 2.58\n"
-                            "other = 0.5 ppm + 0.0001 ohm\n"
-                            "rule = guarded 1\n";
 
 std::string terms_text(const terms& t) {
     return format("%.15g + %.15g ohm", t.relative, t.ohms);
@@ -57,7 +42,9 @@ TEST(ToleranceFile, ExampleReadsAndSoDoesItsUntidyTwin) {
         "1e-06, 100: 8e-06 + 3e-07, 1000: 6e-06 + 3e-07, 10000: 6e-06 + 3e-07, 100000: 6e-06 + "
         "3e-07, 1000000: 1e-05 + 7e-07, k 2.58; other 5e-07 + 0.0001 ohm; rule guarded "
         "acceptance (w = 1 U)";
-    EXPECT_EQ(expected, read(example));
+    // The example of tests/logs/box.txt: a box of precision steps, as its
+    // maker states it, measured with an 8½-digit meter at its 99 % figures.
+    EXPECT_EQ(expected, read(file_text(DECADE_BOX_TOLERANCE)));
     // Tabs, CR LF, no blanks, comments after values, the ohm term first,
     // a single term, a sign, an exponent, and the meter's ranges in any order.
     EXPECT_EQ(expected, read("rule\t=\tguarded 1e0   # agreed with the customer\r\n"
