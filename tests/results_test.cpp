@@ -334,6 +334,18 @@ TEST(ResultsPage, DecadeAxesNameNominalValuesInTheirUnit) {
     }
 }
 
+// The build's notes go worst first: the 700 ohm fail before the settings of
+// the 10 ohm decade that are not judged.
+TEST(ResultsFile, BuildNotesTheFailBeforeTheSettingsNotJudged) {
+    const evaluated e = evaluate_log(shipped_replacing(two_not_judged_one_failing()),
+                                     file_text(DECADE_BOX_TOLERANCE));
+    const std::vector<std::string> lines = split(conformity_summary(e.results), "\n");
+    ASSERT_LE(3u, lines.size());
+    EXPECT_TRUE(
+        lines[1].starts_with("box.txt: note: the 700 Ω setting (position 7, decade 1E2): fail"))
+        << lines[1];
+}
+
 // The bench's own words at the top of the log, with markup characters and
 // a degree sign written in Latin-1, which is not UTF-8.
 TEST(ResultsPage, UnjudgedSaysSoAndShowsTheLogsHeading) {
