@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "log_reader.h"
+#include "log/log_reader.h"
 
 namespace {
 

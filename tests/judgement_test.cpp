@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text_format.h"
 #include "capture.h"
-#include "judgement.h"
-#include "text_format.h"
-#include "tolerance_file.h"
+#include "judgement/judgement.h"
+#include "judgement/tolerance_file.h"
 
 namespace {
 

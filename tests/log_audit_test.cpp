@@ -15,9 +15,9 @@
 #include <gtest/gtest.h>
 
 #include "analysis/classify.h"
+#include "audit/log_audit.h"
 #include "capture.h"
-#include "log_audit.h"
-#include "log_reader.h"
+#include "log/log_reader.h"
 #include "shipped_log.h"
 
 namespace {

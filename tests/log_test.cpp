@@ -11,7 +11,7 @@
 
 #include "analysis/classify.h"
 #include "capture.h"
-#include "log_reader.h"
+#include "log/log_reader.h"
 #include "readings.h"
 
 namespace {

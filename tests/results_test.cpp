@@ -13,14 +13,14 @@
 
 #include <gtest/gtest.h>
 
-#include "conformity.h"
-#include "judgement.h"
-#include "log_audit.h"
-#include "log_reader.h"
-#include "results.h"
-#include "results_page.h"
+#include "audit/log_audit.h"
+#include "base/text_format.h"
+#include "judgement/judgement.h"
+#include "log/log_reader.h"
+#include "results/conformity.h"
+#include "results/results.h"
+#include "results/results_page.h"
 #include "shipped_log.h"
-#include "text_format.h"
 
 namespace {
 

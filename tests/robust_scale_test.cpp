@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "robust_scale.h"
+#include "audit/robust_scale.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "readings.h"
-#include "table_output.h"
+#include "table/table_output.h"
 
 // Imported from the same logs in both forms (tests/CMakeLists.txt).
 extern const std::size_t shipped_bytes_count;

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text_format.h"
 #include "capture.h"
-#include "text_format.h"
-#include "tolerance_file.h"
+#include "judgement/tolerance_file.h"
 
 namespace {
 

@@ -33,13 +33,13 @@
 #include <unistd.h>
 #endif
 
-#include "conformity.h"
-#include "log_audit.h"
-#include "log_reader.h"
-#include "results.h"
-#include "results_page.h"
-#include "table_output.h"
-#include "tolerance_file.h"
+#include "audit/log_audit.h"
+#include "judgement/tolerance_file.h"
+#include "log/log_reader.h"
+#include "results/conformity.h"
+#include "results/results.h"
+#include "results/results_page.h"
+#include "table/table_output.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 
 #include "analysis/classify.h"
 #include "analysis/stats.h"
-#include "log_reader.h"
+#include "log/log_reader.h"
 #include "readings.h"
 
 namespace {

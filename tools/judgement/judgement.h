@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "analysis/stats.h"
-#include "tolerance_file.h"
+#include "judgement/tolerance_file.h"
 
 // Student's t for a two-sided coverage of erf(2/√2) = 95.45 %, that of ±2σ
 // of a normal distribution, at floor(nu_eff) degrees of freedom

@@ -1,4 +1,4 @@
-#include "log_audit.h"
+#include "audit/log_audit.h"
 
 #include <algorithm>
 #include <charconv>
@@ -9,10 +9,10 @@
 #include <utility>
 
 #include "analysis/stats.h"
-#include "log_reader.h"
+#include "audit/robust_scale.h"
+#include "base/text_format.h"
+#include "log/log_reader.h"
 #include "readings.h"
-#include "robust_scale.h"
-#include "text_format.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "results.h"
+#include "results/results.h"
 
 // Judges every setting of `results` against `judged.data` and keeps the
 // judgement in `results.judged`.  False for a setting with readings that

@@ -1,4 +1,4 @@
-#include "robust_scale.h"
+#include "audit/robust_scale.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,10 @@
-#include "conformity.h"
+#include "results/conformity.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "setting_finder.h"
+#include "log/setting_finder.h"
 
 namespace {
 

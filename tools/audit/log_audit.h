@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "analysis/grid.h"
-#include "setting_finder.h"
+#include "log/setting_finder.h"
 
 // A reading far from the rest of its run, and the run.
 struct far_reading {

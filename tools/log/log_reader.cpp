@@ -1,4 +1,4 @@
-#include "log_reader.h"
+#include "log/log_reader.h"
 
 #include <algorithm>
 #include <charconv>

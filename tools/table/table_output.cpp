@@ -1,4 +1,4 @@
-#include "table_output.h"
+#include "table/table_output.h"
 
 #include <bit>
 #include <cerrno>

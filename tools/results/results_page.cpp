@@ -1,4 +1,4 @@
-#include "results_page.h"
+#include "results/results_page.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,13 +10,13 @@
 #include <utility>
 
 #include "analysis/stats.h"
-#include "conformity.h"
-#include "html_text.h"
-#include "judgement.h"
-#include "log_reader.h"
+#include "base/text_format.h"
+#include "judgement/judgement.h"
+#include "log/log_reader.h"
+#include "log/setting_finder.h"
 #include "report/textile.h"
-#include "setting_finder.h"
-#include "text_format.h"
+#include "results/conformity.h"
+#include "results/html_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "results.h"
+#include "results/results.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,8 +8,8 @@
 
 #include "analysis/classify.h"
 #include "analysis/stats.h"
-#include "log_reader.h"
-#include "setting_finder.h"
+#include "log/log_reader.h"
+#include "log/setting_finder.h"
 
 void chart_column::add(float value) {
     low = count == 0 ? value : std::min(low, value);

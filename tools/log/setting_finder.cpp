@@ -1,4 +1,4 @@
-#include "setting_finder.h"
+#include "log/setting_finder.h"
 
 #include <algorithm>
 #include <cmath>

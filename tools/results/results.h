@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "analysis/grid.h"
-#include "judgement.h"
-#include "log_audit.h"
-#include "tolerance_file.h"
+#include "audit/log_audit.h"
+#include "judgement/judgement.h"
+#include "judgement/tolerance_file.h"
 
 // The values of the readings that fall in one pixel column of a chart.
 struct chart_column {

@@ -1,4 +1,4 @@
-#include "tolerance_file.h"
+#include "judgement/tolerance_file.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "log_reader.h"
+#include "log/log_reader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "html_text.h"
+#include "results/html_text.h"
 
 #include <cstddef>
 #include <optional>

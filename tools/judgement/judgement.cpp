@@ -1,11 +1,11 @@
-#include "judgement.h"
+#include "judgement/judgement.h"
 
 #include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
 
-#include "text_format.h"
+#include "base/text_format.h"
 
 namespace {
 

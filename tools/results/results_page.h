@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "results.h"
+#include "results/results.h"
 
 // The page of the log named `log`, whose audit printed `audit_text`.
 std::string results_page(const log_results& results, const std::string& log,
