@@ -15,10 +15,10 @@
 
 #include "audit/log_audit.h"
 #include "base/text_format.h"
+#include "judgement/conformity.h"
 #include "judgement/judgement.h"
 #include "log/log_reader.h"
 #include "results/columns.h"
-#include "results/conformity.h"
 #include "results/results.h"
 #include "results/results_page.h"
 #include "shipped_log.h"
@@ -56,7 +56,8 @@ evaluated evaluate_log(const std::string& text, const std::string& box = "") {
         tolerance_error fault;
         EXPECT_TRUE(read_tolerance(box, judged.data, fault)) << tolerance_diagnostic("box", fault);
         std::string said;
-        EXPECT_TRUE(judge_log(e.results, std::move(judged), said)) << said;
+        EXPECT_TRUE(judge_log(setting_inputs(e.results), judged, said)) << said;
+        e.results.judged = std::move(judged);
     }
     return e;
 }
@@ -344,7 +345,7 @@ TEST(ResultsPage, DecadeAxesNameNominalValuesInTheirUnit) {
 TEST(ResultsFile, BuildNotesTheFailBeforeTheSettingsNotJudged) {
     const evaluated e = evaluate_log(shipped_replacing(two_not_judged_one_failing()),
                                      file_text(DECADE_BOX_TOLERANCE));
-    const std::vector<std::string> lines = split(conformity_summary(e.results), "\n");
+    const std::vector<std::string> lines = split(conformity_summary(*e.results.judged), "\n");
     ASSERT_LE(3u, lines.size());
     EXPECT_TRUE(
         lines[1].starts_with("box.txt: note: the 700 Ω setting (position 7, decade 1E2): fail"))

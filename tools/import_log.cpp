@@ -13,7 +13,7 @@
 //              [--tolerance=BOX.txt] LOG OUT.cpp
 // With --csv and --page it also writes the log's results file and its page
 // of charts (results.h, results_page.h).  With --tolerance it judges each
-// setting against the tolerance file (tolerance_file.h, conformity.h): a
+// setting against the tolerance file (tolerance_file.h, judgement/conformity.h): a
 // fault in the file stops the import like a fault in the log, and the
 // judgement is summed up after the audit and goes into both files.
 #include <cerrno>
@@ -34,9 +34,9 @@
 #endif
 
 #include "audit/log_audit.h"
+#include "judgement/conformity.h"
 #include "judgement/tolerance_file.h"
 #include "log/log_reader.h"
-#include "results/conformity.h"
 #include "results/results.h"
 #include "results/results_page.h"
 #include "table/table_output.h"
@@ -244,11 +244,12 @@ int main(int argc, char** argv) {
     }
     if (!tolerance.empty()) {
         std::string error;
-        if (!judge_log(results, std::move(judged), error)) {
+        if (!judge_log(setting_inputs(results), judged, error)) {
             std::fputs(error.c_str(), stderr);
             return 1;
         }
-        std::fputs(conformity_summary(results).c_str(), stderr);
+        std::fputs(conformity_summary(judged).c_str(), stderr);
+        results.judged = std::move(judged);
     }
     std::string failed;
     if (!output.write(readings, out, failed) ||

@@ -10,18 +10,15 @@
 
 #include "analysis/stats.h"
 #include "audit/robust_scale.h"
+#include "base/figure_text.h"
 #include "base/text_format.h"
 #include "log/log_reader.h"
 #include "readings.h"
 
 namespace {
 
-std::string span_text(std::size_t first, std::size_t last) {
-    return first == last ? format("%zu", first) : format("%zu-%zu", first, last);
-}
-
 std::string lines_text(std::size_t first, std::size_t last) {
-    return (first == last ? "line " : "lines ") + span_text(first, last);
+    return (first == last ? "line " : "lines ") + line_span(first, last);
 }
 
 std::string readings_text(std::size_t count) {
@@ -366,7 +363,7 @@ std::size_t log_audit::several_stretch_messages(std::vector<audit_message>& out)
             for (std::size_t i = 0; i < shown; ++i) {
                 const stretch& s = r.named[i];
                 const bool last = i + 1 == shown && shown == r.stretches;
-                list += (i == 0 ? "" : last ? " and " : ", ") + span_text(s.first, s.last);
+                list += (i == 0 ? "" : last ? " and " : ", ") + line_span(s.first, s.last);
             }
             if (shown < r.stretches)
                 list += format(" and %zu more", r.stretches - shown);

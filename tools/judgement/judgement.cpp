@@ -62,9 +62,35 @@ double expansion(double nu) {
     return z + x * (g1 + x * (g2 + x * (g3 + x * g4)));
 }
 
-constexpr const char* verdict_words[] = {
-    "pass", "pass*", "conditional pass", "conditional fail", "fail", "", "not judged",
+// Each verdict in the order of the enum, which is the order the summary
+// counts them in: its word, and its place among the notes (no_note: none).
+constexpr unsigned no_note = ~0u;
+struct verdict_text {
+    verdict outcome;
+    const char* word;
+    unsigned note_rank;
 };
+constexpr verdict_text verdicts[] = {
+    {verdict::pass, "pass", no_note},
+    {verdict::pass_star, "pass*", 3},
+    {verdict::conditional_pass, "conditional pass", 2},
+    {verdict::conditional_fail, "conditional fail", 1},
+    {verdict::fail, "fail", 0},
+    {verdict::none, "", no_note},
+    {verdict::not_judged, "not judged", 4},
+};
+// verdict_word() and note_rank() find a verdict by its place.
+constexpr bool verdicts_in_enum_order() {
+    for (std::size_t i = 0; i < std::size(verdicts); ++i)
+        if (static_cast<std::size_t>(verdicts[i].outcome) != i)
+            return false;
+    return true;
+}
+static_assert(verdicts_in_enum_order());
+
+const verdict_text& text_of(verdict v) {
+    return verdicts[static_cast<std::size_t>(v)];
+}
 
 } // namespace
 
@@ -87,7 +113,12 @@ double coverage_factor(double nu_eff) {
 }
 
 const char* verdict_word(verdict v) {
-    return verdict_words[static_cast<std::size_t>(v)];
+    return text_of(v).word;
+}
+
+std::optional<unsigned> note_rank(verdict v) {
+    const unsigned rank = text_of(v).note_rank;
+    return rank == no_note ? std::nullopt : std::optional(rank);
 }
 
 // Each zone of |d| includes its outer edge, as in "pass if |d| ≤ T".  A
@@ -183,7 +214,7 @@ bool judge(const setting_input& in, const tolerance_data& data, judgement& out) 
 namespace {
 
 std::string summary_line(const decision_rule& rule, std::span<const named_judgement> settings) {
-    std::size_t counts[std::size(verdict_words)] = {};
+    std::size_t counts[std::size(verdicts)] = {};
     for (const named_judgement& s : settings)
         ++counts[static_cast<std::size_t>(s.j.outcome)];
     const std::size_t total = settings.size();
@@ -191,12 +222,13 @@ std::string summary_line(const decision_rule& rule, std::span<const named_judgem
     if (rule.kind == rule_kind::none)
         return format("no decision rule: figures for %zu of %zu settings, none judged",
                       total - not_judged, total);
-    std::string line =
-        "under " + rule_name(rule) + format(", %zu of %zu settings pass", counts[0], total);
-    for (verdict v : {verdict::pass_star, verdict::conditional_pass, verdict::conditional_fail,
-                      verdict::fail, verdict::not_judged})
-        if (const std::size_t count = counts[static_cast<std::size_t>(v)])
-            line += format(", %zu %s", count, verdict_word(v));
+    std::string line = "under " + rule_name(rule) +
+                       format(", %zu of %zu settings pass",
+                              counts[static_cast<std::size_t>(verdict::pass)], total);
+    for (const verdict_text& v : verdicts)
+        if (const std::size_t count = counts[static_cast<std::size_t>(v.outcome)];
+            count > 0 && v.note_rank != no_note)
+            line += format(", %zu %s", count, v.word);
     return line;
 }
 
@@ -209,8 +241,8 @@ std::string note(const named_judgement& s) {
     };
     return s.name + ": " + verdict_word(j.outcome) + ": judged deviation " +
            format("%+.1f ppm", deviation_ppm(j)) + ", " +
-           (j.limit && !j.no_pass_possible ? "acceptance limit " + ppm("±%.1f ppm", *j.limit)
-                                           : std::string("no pass possible at this U")) +
+           (has_acceptance_limit(j) ? "acceptance limit " + ppm("±%.1f ppm", *j.limit)
+                                    : std::string(no_pass_words)) +
            ", T " + ppm("±%.1f ppm", j.tolerance) + ", U " + ppm("%.1f ppm", j.expanded);
 }
 
@@ -222,7 +254,7 @@ std::string judgement_summary(std::string_view file, const decision_rule& rule,
     std::string text = at + summary_line(rule, settings) + "\n";
     std::size_t noted = 0;
     for (const named_judgement& s : settings) {
-        if (s.j.outcome == verdict::pass || s.j.outcome == verdict::none)
+        if (!note_rank(s.j.outcome))
             continue;
         if (noted++ < max_judgement_notes)
             text += at + "note: " + note(s) + "\n";

@@ -31,6 +31,10 @@ enum class verdict : std::uint8_t {
 };
 // "pass", "pass*", "conditional pass", ...; "" for none.
 const char* verdict_word(verdict v);
+// A setting's place among the build's notes, worst first: 0 for a fail,
+// then the verdicts that leave a decision, then the settings not judged;
+// none for a pass, and for a setting that no rule judges.
+std::optional<unsigned> note_rank(verdict v);
 
 // The verdict of a judged deviation d against the tolerance T and the
 // expanded uncertainty U, under `rule`.
@@ -82,6 +86,13 @@ bool judge(const setting_input& in, const tolerance_data& data, judgement& out);
 inline double deviation_ppm(const judgement& j) {
     return ppm_of(j.nominal + j.deviation, j.nominal);
 }
+
+// Whether some deviation passes within an acceptance limit: the notes and
+// the page state the limit where it does, and no_pass_words where not.
+inline bool has_acceptance_limit(const judgement& j) {
+    return j.limit && !j.no_pass_possible;
+}
+inline constexpr std::string_view no_pass_words = "no pass possible at this U";
 
 struct named_judgement {
     std::string name; // as the audit names the setting

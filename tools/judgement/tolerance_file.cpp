@@ -11,12 +11,20 @@
 namespace {
 
 constexpr rule_text rules[] = {
-    {rule_kind::simple, "simple", false, "simple acceptance", "ILAC-G8:09/2019"},
-    {rule_kind::guarded, "guarded", true, "guarded acceptance", "ILAC-G8:09/2019"},
-    {rule_kind::nonbinary, "nonbinary", true, "non-binary acceptance", "ILAC-G8:09/2019"},
+    {rule_kind::simple, "simple", false, "simple acceptance", "ILAC-G8:09/2019",
+     "a setting passes if |d| ≤ T and fails beyond"},
+    {rule_kind::guarded, "guarded", true, "guarded acceptance", "ILAC-G8:09/2019",
+     "a setting passes if |d| ≤ T − w and fails beyond"},
+    {rule_kind::nonbinary, "nonbinary", true, "non-binary acceptance", "ILAC-G8:09/2019",
+     "a setting passes if |d| ≤ T − w; beyond, up to T it is a conditional pass, up to T + w a "
+     "conditional fail, and beyond a fail"},
     {rule_kind::rds, "rds", false, "root-difference-of-squares acceptance",
-     "a calibration laboratory's practice"},
-    {rule_kind::none, "none", false, "no decision rule", ""},
+     "a calibration laboratory's practice",
+     "a setting passes if |d| ≤ √(T² − U²); beyond, up to T it is pass*, where the customer "
+     "decides, and beyond a fail; where U ≥ T there is no acceptance limit, and a setting within "
+     "T is pass*"},
+    {rule_kind::none, "none", false, "no decision rule", "",
+     "nothing is judged; the budget of each setting is given"},
 };
 // text_of() finds a rule's words by its place.
 constexpr bool rules_in_kind_order() {

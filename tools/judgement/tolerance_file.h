@@ -71,13 +71,14 @@ bool read_tolerance(std::string_view text, tolerance_data& data, tolerance_error
 std::string tolerance_diagnostic(std::string_view file, const tolerance_error& error);
 
 // The words of each rule: its keyword in the file, whether it takes R, its
-// name, and where it comes from.
+// name, where it comes from, and what it makes of a judged deviation d.
 struct rule_text {
     rule_kind kind;
     const char* keyword;
     bool takes_r;
     const char* name;
     const char* source;
+    const char* zones;
 };
 const rule_text& text_of(rule_kind kind);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -10,6 +9,7 @@
 
 #include "analysis/classify.h"
 #include "analysis/stats.h"
+#include "base/figure_text.h"
 #include "log/log_reader.h"
 #include "log/setting_finder.h"
 #include "results/columns.h"
@@ -20,10 +20,14 @@ void chart_column::add(float value) {
     ++count;
 }
 
-std::string double_text(double value) {
-    char buf[400]; // the longest fixed form of a double
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    return {buf, ec == std::errc{} ? end : buf};
+setting_grid<setting_input> setting_inputs(const log_results& results) {
+    setting_grid<setting_input> inputs{};
+    for (unsigned p = 1; p < positions; ++p)
+        for (unsigned d = 0; d < decade_count; ++d) {
+            const setting_figures& s = results.settings[p][d];
+            inputs[p][d] = {results.nominal[p][d], d, s.count, s.mean, s.stdev};
+        }
+    return inputs;
 }
 
 namespace {
@@ -147,11 +151,6 @@ namespace {
 
 using csv_row = std::array<std::string, result_column_count>;
 
-// Empty where no figure exists: never "nan" or "inf".
-std::string figure(double value) {
-    return std::isfinite(value) ? double_text(value) : "";
-}
-
 // A setting's place and the report's figures with those added to them; a
 // setting without readings has its count and outliers, nothing else.
 void figure_fields(const log_results& results, unsigned p, unsigned d, csv_row& row) {
@@ -163,10 +162,10 @@ void figure_fields(const log_results& results, unsigned p, unsigned d, csv_row& 
     row[column_index("outliers")] = std::to_string(s.far_count);
     if (s.count == 0)
         return;
-    row[column_index("mean_ohm")] = figure(s.mean);
-    row[column_index("deviation_ppm")] = figure(s.ppm);
-    row[column_index("stdev_ppm")] = figure(s.stdev_ppm);
-    row[column_index("u_mean_ppm")] = figure(s.u_mean_ppm);
+    row[column_index("mean_ohm")] = double_text(s.mean);
+    row[column_index("deviation_ppm")] = double_text(s.ppm);
+    row[column_index("stdev_ppm")] = double_text(s.stdev_ppm);
+    row[column_index("u_mean_ppm")] = double_text(s.u_mean_ppm);
     row[column_index("min_ohm")] = reading_text(s.min);
     row[column_index("max_ohm")] = reading_text(s.max);
     row[column_index("first_line")] = std::to_string(s.first_line);
@@ -177,16 +176,16 @@ void figure_fields(const log_results& results, unsigned p, unsigned d, csv_row& 
 void judged_fields(const judgement& j, csv_row& row) {
     if (j.outcome == verdict::not_judged)
         return;
-    auto ppm = [&j](double ohms) { return figure(relative_ppm(ohms, j.nominal)); };
-    row[column_index("judged_deviation_ppm")] = figure(deviation_ppm(j));
+    auto ppm = [&j](double ohms) { return double_text(relative_ppm(ohms, j.nominal)); };
+    row[column_index("judged_deviation_ppm")] = double_text(deviation_ppm(j));
     row[column_index("tolerance_ppm")] = ppm(j.tolerance);
     row[column_index("u_meter_ppm")] = ppm(j.u_meter);
     row[column_index("u_other_ppm")] = ppm(j.u_other);
     row[column_index("u_c_ppm")] = ppm(j.u_c);
-    row[column_index("nu_eff")] = figure(j.nu_eff);
-    row[column_index("k")] = figure(j.k);
+    row[column_index("nu_eff")] = double_text(j.nu_eff);
+    row[column_index("k")] = double_text(j.k);
     row[column_index("U_ppm")] = ppm(j.expanded);
-    row[column_index("tur")] = figure(j.tur);
+    row[column_index("tur")] = double_text(j.tur);
     row[column_index("acceptance_ppm")] = j.limit ? ppm(*j.limit) : "";
     row[column_index("verdict")] = verdict_word(j.outcome);
 }

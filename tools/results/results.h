@@ -5,7 +5,6 @@
 // page of charts.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,8 +16,9 @@
 
 #include "analysis/grid.h"
 #include "audit/log_audit.h"
+#include "base/setting_grid.h"
+#include "judgement/conformity.h"
 #include "judgement/judgement.h"
-#include "judgement/tolerance_file.h"
 
 // The values of the readings that fall in one pixel column of a chart.
 struct chart_column {
@@ -51,18 +51,9 @@ struct setting_figures {
     std::vector<far_mark> far;
 };
 
-// A log's settings judged against a tolerance file.
-struct log_judgement {
-    std::string file, text; // the file's name and its text, as given
-    tolerance_data data;
-    // std::array, not a C array, so that the grid can be handed to a
-    // function by reference with its size in its type.
-    std::array<std::array<judgement, decade_count>, positions> settings;
-};
-
 struct log_results {
     double nominal[positions][decade_count];
-    std::array<std::array<setting_figures, decade_count>, positions> settings;
+    setting_grid<setting_figures> settings;
     // Every reading's deviation from the nearest setting, in ppm, in at most
     // log_columns columns: those the report takes and those it leaves out.
     std::vector<chart_column> taken, left_out;
@@ -89,5 +80,5 @@ log_results evaluate(std::span<const float> readings, const audit_findings& foun
 // judgement are there, empty, without a tolerance file.
 std::string results_csv(const log_results& results);
 
-// The shortest text without an exponent that reads back as exactly `value`.
-std::string double_text(double value);
+// What the judgement of each setting starts from: the report's figures.
+setting_grid<setting_input> setting_inputs(const log_results& results);

@@ -10,12 +10,13 @@
 #include <utility>
 
 #include "analysis/stats.h"
+#include "base/figure_text.h"
 #include "base/text_format.h"
+#include "judgement/conformity.h"
 #include "judgement/judgement.h"
 #include "log/log_reader.h"
 #include "log/setting_finder.h"
 #include "report/textile.h"
-#include "results/conformity.h"
 #include "results/html_text.h"
 
 namespace {
@@ -32,12 +33,6 @@ std::string short_ohms(double ohms) {
     if (ohms < 1e3)
         return format("%g Ω", ohms);
     return ohms < 1e6 ? format("%g kΩ", ohms / 1e3) : format("%g MΩ", ohms / 1e6);
-}
-
-// The log's lines of a setting's readings: 5, or 5-20.
-std::string line_span(const setting_figures& s) {
-    return s.first_line == s.last_line ? format("%zu", s.first_line)
-                                       : format("%zu-%zu", s.first_line, s.last_line);
 }
 
 // A chart's plot area and the values its height spans, top to bottom.
@@ -281,7 +276,8 @@ std::string run_chart(const log_results& r, unsigned p, unsigned d) {
         return svg + ": no readings</figcaption></figure>\n";
     svg += (s.count == 1 ? std::string(": 1 reading, line ")
                          : format(": %u readings, lines ", s.count)) +
-           line_span(s) + "</figcaption><svg viewBox=\"0 0 300 120\" role=\"img\">";
+           line_span(s.first_line, s.last_line) +
+           "</figcaption><svg viewBox=\"0 0 300 120\" role=\"img\">";
     const plot f = run_plot(s, 40, 6, 252, 100);
     svg += y_ticks(f);
     const double step = f.width / static_cast<double>(s.columns.size());
@@ -359,43 +355,15 @@ std::string figures_table(const log_results& r) {
                 t += "<td colspan=\"8\">no readings: the report shows Invalid data</td></tr>\n";
                 continue;
             }
-            auto figure = [](const char* pattern, double v) {
-                return std::isfinite(v) ? format(pattern, v) : std::string();
-            };
-            t += "<td>" + figure("%.5f", s.mean) + "</td><td style=\"color:" + colour_of(s.ppm) +
-                 "\">" + figure("%.2f", s.ppm) + "</td><td>" + figure("%.3g", s.stdev_ppm) +
-                 "</td><td>" + figure("%.3g", s.u_mean_ppm) + "</td><td>" + reading_text(s.min) +
-                 "</td><td>" + reading_text(s.max) + "</td><td>" + line_span(s) +
+            t += "<td>" + figure_text("%.5f", s.mean) +
+                 "</td><td style=\"color:" + colour_of(s.ppm) + "\">" + figure_text("%.2f", s.ppm) +
+                 "</td><td>" + figure_text("%.3g", s.stdev_ppm) + "</td><td>" +
+                 figure_text("%.3g", s.u_mean_ppm) + "</td><td>" + reading_text(s.min) +
+                 "</td><td>" + reading_text(s.max) + "</td><td>" +
+                 line_span(s.first_line, s.last_line) +
                  format("</td><td>%zu</td></tr>\n", s.far_count);
         }
     return t + "</tbody></table>\n";
-}
-
-// What each rule makes of a judged deviation d, in words.
-struct rule_zones {
-    rule_kind kind;
-    const char* zones;
-};
-constexpr rule_zones rule_words[] = {
-    {rule_kind::simple, "a setting passes if |d| ≤ T and fails beyond"},
-    {rule_kind::guarded, "a setting passes if |d| ≤ T − w and fails beyond"},
-    {rule_kind::nonbinary, "a setting passes if |d| ≤ T − w; beyond, up to T it is a conditional "
-                           "pass, up to T + w a conditional fail, and beyond a fail"},
-    {rule_kind::rds, "a setting passes if |d| ≤ √(T² − U²); beyond, up to T it is pass*, where the "
-                     "customer decides, and beyond a fail; where U ≥ T there is no acceptance "
-                     "limit, and a setting within T is pass*"},
-    {rule_kind::none, "nothing is judged; the budget of each setting is given"},
-};
-constexpr bool words_in_kind_order() {
-    for (std::size_t i = 0; i < std::size(rule_words); ++i)
-        if (static_cast<std::size_t>(rule_words[i].kind) != i)
-            return false;
-    return true;
-}
-static_assert(words_in_kind_order(), "zones_of() finds a rule's words by its place");
-
-const char* zones_of(rule_kind kind) {
-    return rule_words[static_cast<std::size_t>(kind)].zones;
 }
 
 // The rule, where it comes from and what it means.  The guideline's name is
@@ -406,20 +374,15 @@ std::string rule_statement(const decision_rule& rule) {
     const std::string name = "<strong>" + escaped(rule_name(rule)) + "</strong>";
     switch (rule.kind) {
     case rule_kind::none:
-        return std::string("The tolerance file states no decision rule: ") + zones_of(rule.kind) +
-               ".";
+        return std::string("The tolerance file states no decision rule: ") +
+               text_of(rule.kind).zones + ".";
     case rule_kind::rds:
         return "Decision rule: " + name + ", " + text_of(rule.kind).source + ", not one of " +
-               guideline + "'s rules: " + zones_of(rule.kind) + ".";
+               guideline + "'s rules: " + text_of(rule.kind).zones + ".";
     default:
         return "Decision rule: " + name + ", as " + text_of(rule.kind).source +
-               " defines it: " + zones_of(rule.kind) + ".";
+               " defines it: " + text_of(rule.kind).zones + ".";
     }
-}
-
-// A figure to a pattern; empty where there is none, never nan or inf.
-std::string figure_text(const char* pattern, double v) {
-    return std::isfinite(v) ? format(pattern, v) : std::string();
 }
 
 // The verdict with its marker's glyph, in its colour.
@@ -448,10 +411,11 @@ std::string not_passing(const log_judgement& judged) {
             auto ppm = [&j](const char* pattern, double ohms) {
                 return "<td>" + figure_text(pattern, relative_ppm(ohms, j.nominal)) + "</td>";
             };
-            rows += verdict_cell(j.outcome) + "<td>" + format("%+.1f", deviation_ppm(j)) + "</td>" +
-                    (j.limit && !j.no_pass_possible ? ppm("±%.1f", *j.limit)
-                                                    : "<td>none: no pass possible at this U</td>") +
-                    ppm("±%.1f", j.tolerance) + ppm("%.2f", j.expanded) + "</tr>\n";
+            rows +=
+                verdict_cell(j.outcome) + "<td>" + format("%+.1f", deviation_ppm(j)) + "</td>" +
+                (has_acceptance_limit(j) ? ppm("±%.1f", *j.limit)
+                                         : "<td>none: " + std::string(no_pass_words) + "</td>") +
+                ppm("±%.1f", j.tolerance) + ppm("%.2f", j.expanded) + "</tr>\n";
         }
     if (rows.empty())
         return judged.data.rule.kind == rule_kind::none ? "" : "<p>Every setting passes.</p>\n";
@@ -475,7 +439,7 @@ std::string conformity(const log_results& r) {
     std::string out = "<section class=\"conformity\"><h2>Conformity</h2>\n";
     if (!r.judged)
         return out + "<p>no tolerance given: data only</p>\n</section>\n";
-    const std::string summary = conformity_summary(r);
+    const std::string summary = conformity_summary(*r.judged);
     out += "<p class=\"summary\">" + escaped(summary.substr(0, summary.find('\n'))) + "</p>\n<p>" +
            rule_statement(r.judged->data.rule) + " d is the judged deviation, " +
            judged_deviation(r.judged->data) + "; T the tolerance; U the expanded uncertainty" +
