@@ -377,3 +377,18 @@ TEST(ImportProcess, EndlessLineFromAPipeIsTooLongAtOnce) {
     EXPECT_TRUE(r.err.starts_with(log + ":1: line too long to be a reading: \\x00\\x00")) << r.err;
 }
 #endif
+
+// The page goes to customers: the folders the build was given stay out of
+// it, the audit's warnings included.
+TEST(ImportProcess, PageNamesTheLogAndToleranceFileWithoutTheirFolders) {
+    const scratch s;
+    const std::string log = s.file("own.txt", "300.0066\n300.0070\n123.4\n");
+    const std::string box = s.file("box.txt", file_text(DECADE_BOX_TOLERANCE));
+    const std::string page = s.path("out.html");
+    ASSERT_EQ(0,
+              import({"--page=" + page, "--tolerance=" + box, log, s.path("out.cpp")}).exit_code);
+    const std::string text = file_text(page.c_str());
+    EXPECT_NE(std::string::npos,
+              text.find("own.txt:3: warning: 1 reading in no acceptance window"));
+    EXPECT_EQ(std::string::npos, text.find(s.dir.string())) << text;
+}

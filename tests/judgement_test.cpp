@@ -185,41 +185,14 @@ TEST(JudgementSummary, CountsNotesAndTheirLimit) {
               "judged\n"
               "box.txt: note: the 300 Ω setting (position 3, decade 1E2): fail: judged deviation "
               "+95.7 ppm, acceptance limit ±90.9 ppm, T ±106.7 ppm, U 15.8 ppm\n"
-              "box.txt: note: the 200 Ω setting (position 2, decade 1E2): not judged: a single "
-              "reading, so no standard deviation\n",
+              "box.txt: note: not judged, a single reading, so no standard deviation: the 200 Ω "
+              "setting (position 2, decade 1E2)\n",
               judgement_summary("box.txt", data.rule, three_settings()));
     data.rule = {rule_kind::none, 0};
     EXPECT_EQ("box.txt: no decision rule: figures for 2 of 3 settings, none judged\n"
-              "box.txt: note: the 200 Ω setting (position 2, decade 1E2): not judged: a single "
-              "reading, so no standard deviation\n",
+              "box.txt: note: not judged, a single reading, so no standard deviation: the 200 Ω "
+              "setting (position 2, decade 1E2)\n",
               judgement_summary("box.txt", data.rule, three_settings()));
-
-    // 5 pass, 20 conditional passes and 5 conditional fails: 25 notes, of
-    // which the first 20 are shown.
-    std::vector<named_judgement> many(30);
-    for (std::size_t i = 0; i < many.size(); ++i) {
-        many[i].name = format("setting %zu", i);
-        judgement& j = many[i].j;
-        j.nominal = 100;
-        j.tolerance = 0.01;
-        j.expanded = 0.002;
-        j.deviation = 0.009;
-        static_cast<decision&>(j) =
-            decide({rule_kind::nonbinary, 1}, j.deviation, j.tolerance, j.expanded);
-        j.outcome = i < 5    ? verdict::pass
-                    : i < 25 ? verdict::conditional_pass
-                             : verdict::conditional_fail;
-    }
-    const std::vector<std::string> lines =
-        bare_lines(judgement_summary("box.txt", {rule_kind::nonbinary, 1}, many));
-    ASSERT_EQ(22u, lines.size());
-    EXPECT_EQ("box.txt: under non-binary acceptance (w = 1 U), 5 of 30 settings pass, 20 "
-              "conditional pass, 5 conditional fail",
-              lines[0]);
-    EXPECT_EQ("box.txt: note: setting 5: conditional pass: judged deviation +90.0 ppm, acceptance "
-              "limit ±80.0 ppm, T ±100.0 ppm, U 20.0 ppm",
-              lines[1]);
-    EXPECT_EQ("box.txt: note: 5 more not shown", lines[21]);
 
     // rds with U ≥ T: pass* without a limit.
     named_judgement star{"setting", {}};
@@ -233,4 +206,50 @@ TEST(JudgementSummary, CountsNotesAndTheirLimit) {
         "box.txt: note: setting: pass*: judged deviation -90.0 ppm, no pass possible at this "
         "U, T ±100.0 ppm, U 120.0 ppm\n",
         judgement_summary("box.txt", {rule_kind::rds, 0}, std::span(&star, 1)));
+}
+
+// More verdicts than the notes hold, in the order the build gives them,
+// worst first: the rest are counted by verdict, and every setting not
+// judged is named all the same.
+TEST(JudgementSummary, NamesEverySettingNotJudgedWhateverTheCap) {
+    const tolerance_data data = example_data();
+    const decision_rule rule{rule_kind::nonbinary, 1};
+    // T = 100 ppm and U = 20 ppm of 100 Ω, w = U: a pass within 80 ppm, a
+    // conditional pass to 100, a conditional fail to 120, a fail beyond.
+    std::vector<named_judgement> many;
+    auto add = [&](std::size_t count, double ppm) {
+        for (std::size_t i = 0; i < count; ++i) {
+            named_judgement& s = many.emplace_back(format("setting %zu", many.size()), judgement{});
+            s.j.nominal = 100;
+            s.j.tolerance = 0.01;
+            s.j.expanded = 0.002;
+            s.j.deviation = ppm * 1e-4;
+            static_cast<decision&>(s.j) = decide(rule, s.j.deviation, s.j.tolerance, s.j.expanded);
+        }
+    };
+    add(2, 200);
+    add(3, 110);
+    add(20, 90);
+    add(5, 50);
+    named_judgement& once = many.emplace_back("the 50 Ω setting (position 5, decade 1E1)");
+    ASSERT_TRUE(judge({50, 0, 1, 50.001, 0}, data, once.j));
+    named_judgement& none = many.emplace_back("the 70 Ω setting (position 7, decade 1E1)");
+    ASSERT_TRUE(judge({70, 0, 0, 0, 0}, data, none.j));
+    const std::vector<std::string> lines = bare_lines(judgement_summary("box.txt", rule, many));
+    ASSERT_EQ(24u, lines.size());
+    EXPECT_EQ("box.txt: under non-binary acceptance (w = 1 U), 5 of 32 settings pass, 20 "
+              "conditional pass, 3 conditional fail, 2 fail, 2 not judged",
+              lines[0]);
+    EXPECT_EQ("box.txt: note: setting 0: fail: judged deviation +200.0 ppm, acceptance limit "
+              "±80.0 ppm, T ±100.0 ppm, U 20.0 ppm",
+              lines[1]);
+    EXPECT_EQ("box.txt: note: setting 19: conditional pass: judged deviation +90.0 ppm, "
+              "acceptance limit ±80.0 ppm, T ±100.0 ppm, U 20.0 ppm",
+              lines[20]);
+    EXPECT_EQ("box.txt: note: 5 more not shown: 5 conditional pass", lines[21]);
+    EXPECT_EQ("box.txt: note: not judged, a single reading, so no standard deviation: the 50 Ω "
+              "setting (position 5, decade 1E1)",
+              lines[22]);
+    EXPECT_EQ("box.txt: note: not judged, no readings: the 70 Ω setting (position 7, decade 1E1)",
+              lines[23]);
 }

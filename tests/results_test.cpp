@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstddef>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <regex>
@@ -299,6 +300,7 @@ const char* const two_settings = "300.0066\n# pause\n300.0070\n400.0078125\n";
 } // namespace
 
 TEST(ResultsPage, CaptionCountsReadingsAndLinesInTheSingularForOne) {
+    EXPECT_NE(std::string::npos, page_of("300.0066\n").find("<p>1 reading. Every figure"));
     const std::string page = page_of(two_settings);
     EXPECT_NE(std::string::npos,
               page.find(">300 Ω (position 3, decade 1E2): 2 readings, lines 1-3</figcaption>"));
@@ -400,8 +402,8 @@ TEST(ResultsPage, JudgedOpensWithTheVerdictAndTheSettingsThatDoNotPass) {
     const std::string failing =
         between(statement, "<tr><td>700 Ω (position 7, decade 1E2)</td>", "</tr>");
     EXPECT_NE(std::string::npos, failing.find(" fail</td>")) << failing;
-    EXPECT_NE(std::string::npos, statement.find("<tr><td>20 Ω (position 2, decade 1E1)</td>"
-                                                "<td>not judged</td>"));
+    EXPECT_NE(std::string::npos, statement.find("<tr><td class=\"names\">20 Ω (position 2, "
+                                                "decade 1E1)</td><td>not judged</td>"));
     EXPECT_EQ(std::string::npos, statement.find("300 Ω (position 3, decade 1E2)"));
     std::string lower = page;
     for (char& c : lower)
@@ -444,4 +446,40 @@ TEST(ResultsPage, MarkerShapeShowsTheVerdict) {
 TEST(TextFormat, LongTextComesBackWhole) {
     const std::string long_text(1000, 'x');
     EXPECT_EQ("<" + long_text + "> 42", format("<%s> %d", long_text.c_str(), 42));
+}
+
+// The own log judged: two fails among 44 settings without readings and one
+// with a single reading.  The fails come first, as the build names them,
+// and the settings not judged for one reason share a row.
+TEST(ResultsPage, FailsComeBeforeTheSettingsNotJudgedWhichShareARow) {
+    const std::string own =
+        (std::filesystem::path(DECADE_BOX_TOLERANCE).parent_path() / "own.txt").string();
+    const evaluated e = evaluate_log(file_text(own.c_str()), file_text(DECADE_BOX_TOLERANCE));
+    const std::string rows =
+        between(results_page(e.results, "own.txt", e.audit_text), "<tbody>", "</tbody>");
+    const std::vector<std::string> row = split(rows, "<tr>");
+    ASSERT_EQ(5u, row.size()) << rows;
+    EXPECT_TRUE(row[1].starts_with("<td>100 Ω (position 10, decade 1E1)</td><td")) << row[1];
+    EXPECT_TRUE(row[2].starts_with("<td>100 Ω (position 1, decade 1E2)</td><td")) << row[2];
+    EXPECT_TRUE(row[3].starts_with("<td class=\"names\">10 Ω (position 1, decade 1E1), 20 Ω "
+                                   "(position 2, decade 1E1), 40 Ω"))
+        << row[3];
+    EXPECT_TRUE(row[3].ends_with(", 900000 Ω (position 9, decade 1E5)</td><td>not judged</td><td "
+                                 "colspan=\"4\">no readings</td></tr>\n"))
+        << row[3];
+    EXPECT_EQ("<td class=\"names\">1000000 Ω (position 10, decade 1E5)</td><td>not judged</td>"
+              "<td colspan=\"4\">a single reading, so no standard deviation</td></tr>\n",
+              row[4]);
+}
+
+// The page goes to customers: the build machine's folders stay out of it.
+TEST(ResultsPage, NamesTheLogAndTheToleranceFileByTheirNamesAlone) {
+    evaluated e = evaluate_log(two_settings, file_text(DECADE_BOX_TOLERANCE));
+    e.results.judged->file = "/home/bench/box.txt";
+    const std::string page = results_page(e.results, "/home/bench/own.txt", e.audit_text);
+    EXPECT_EQ(std::string::npos, page.find("/home")) << page;
+    EXPECT_NE(std::string::npos, page.find("<title>decade-report: own.txt</title>"));
+    EXPECT_NE(std::string::npos, page.find("<h1>decade-report: own.txt</h1>"));
+    EXPECT_NE(std::string::npos, page.find("<p class=\"summary\">box.txt: under guarded"));
+    EXPECT_NE(std::string::npos, page.find("<h2>Tolerance file: box.txt</h2>"));
 }

@@ -163,8 +163,9 @@ bool read_tolerance_file(const std::string& path, log_judgement& judged) {
 }
 
 // The results file and the page of charts, where asked for.
-bool write_results(const log_results& results, const char* log, const std::string& audit_text,
-                   const std::string& csv, const std::string& page, std::string& failed) {
+bool write_results(const log_results& results, const std::string& log,
+                   const std::string& audit_text, const std::string& csv, const std::string& page,
+                   std::string& failed) {
     failed = csv;
     if (!csv.empty() && !write_whole_file(results_csv(results), csv))
         return false;
@@ -251,9 +252,13 @@ int main(int argc, char** argv) {
         std::fputs(conformity_summary(judged).c_str(), stderr);
         results.judged = std::move(judged);
     }
+    // The page names the log by its file name alone, its audit included:
+    // it goes to customers, the build machine's folders do not.
+    const std::string page_name = std::filesystem::path(log).filename().string();
     std::string failed;
     if (!output.write(readings, out, failed) ||
-        !write_results(results, log, audit_said, csv, page, failed)) {
+        !write_results(results, page_name, audit_text(found, page_name, strict), csv, page,
+                       failed)) {
         const int why = errno;
         remove_all();
         std::fprintf(stderr, "import_log: cannot write %s: %s\n", failed.c_str(),

@@ -17,14 +17,6 @@
 
 namespace {
 
-std::string lines_text(std::size_t first, std::size_t last) {
-    return (first == last ? "line " : "lines ") + line_span(first, last);
-}
-
-std::string readings_text(std::size_t count) {
-    return count == 1 ? "1 reading" : format("%zu readings", count);
-}
-
 // The shortest text that reads back as the reading (each is a float).
 std::string ohms(double reading) {
     return reading_text(static_cast<float>(reading)) + " Ω";

@@ -20,3 +20,11 @@ std::string double_text(double value) {
 std::string line_span(std::size_t first, std::size_t last) {
     return first == last ? format("%zu", first) : format("%zu-%zu", first, last);
 }
+
+std::string lines_text(std::size_t first, std::size_t last) {
+    return (first == last ? "line " : "lines ") + line_span(first, last);
+}
+
+std::string readings_text(std::size_t count) {
+    return count == 1 ? "1 reading" : format("%zu readings", count);
+}

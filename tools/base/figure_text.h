@@ -16,3 +16,9 @@ std::string double_text(double value);
 
 // The lines first to last of a log: "5", or "5-20".
 std::string line_span(std::size_t first, std::size_t last);
+
+// "line 5", or "lines 5-20".
+std::string lines_text(std::size_t first, std::size_t last);
+
+// "1 reading", "2 readings".
+std::string readings_text(std::size_t count);

@@ -38,8 +38,10 @@ std::vector<setting> noted_settings(const log_judgement& judged) {
     return noted;
 }
 
+namespace {
+
 // The noted settings in order, then the others, which the summary counts.
-std::string conformity_summary(const log_judgement& judged) {
+std::vector<named_judgement> in_summary_order(const log_judgement& judged) {
     std::vector<named_judgement> settings;
     for (const setting at : noted_settings(judged))
         settings.push_back({setting_name(at), judged.settings[at.p][at.d]});
@@ -47,5 +49,15 @@ std::string conformity_summary(const log_judgement& judged) {
         for (unsigned p = 1; p < positions; ++p)
             if (!note_rank(judged.settings[p][d].outcome))
                 settings.push_back({setting_name({p, d}), judged.settings[p][d]});
-    return judgement_summary(judged.file, judged.data.rule, settings);
+    return settings;
+}
+
+} // namespace
+
+std::string conformity_summary(const log_judgement& judged) {
+    return judgement_summary(judged.file, judged.data.rule, in_summary_order(judged));
+}
+
+std::string conformity_headline(const log_judgement& judged, std::string_view file) {
+    return std::string(file) + ": " + judgement_counts(judged.data.rule, in_summary_order(judged));
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/setting_grid.h"
@@ -28,5 +29,8 @@ bool judge_log(const setting_grid<setting_input>& inputs, log_judgement& judged,
 std::vector<setting> noted_settings(const log_judgement& judged);
 
 // The build's summary of a judged log: one line with the file's name first
-// and the counts, then a note for each setting that does not pass.
+// and the counts, then the notes (judgement_summary).
 std::string conformity_summary(const log_judgement& judged);
+
+// The summary's first line, naming the tolerance file as `file`.
+std::string conformity_headline(const log_judgement& judged, std::string_view file);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "base/text_format.h"
 
@@ -211,9 +213,7 @@ bool judge(const setting_input& in, const tolerance_data& data, judgement& out) 
     return true;
 }
 
-namespace {
-
-std::string summary_line(const decision_rule& rule, std::span<const named_judgement> settings) {
+std::string judgement_counts(const decision_rule& rule, std::span<const named_judgement> settings) {
     std::size_t counts[std::size(verdicts)] = {};
     for (const named_judgement& s : settings)
         ++counts[static_cast<std::size_t>(s.j.outcome)];
@@ -232,10 +232,10 @@ std::string summary_line(const decision_rule& rule, std::span<const named_judgem
     return line;
 }
 
+namespace {
+
 std::string note(const named_judgement& s) {
     const judgement& j = s.j;
-    if (j.outcome == verdict::not_judged)
-        return s.name + ": not judged: " + std::string(j.why_not_judged);
     auto ppm = [&](const char* pattern, double ohms) {
         return format(pattern, relative_ppm(ohms, j.nominal));
     };
@@ -246,20 +246,62 @@ std::string note(const named_judgement& s) {
            ", T " + ppm("±%.1f ppm", j.tolerance) + ", U " + ppm("%.1f ppm", j.expanded);
 }
 
+// "N more not shown: 3 fail, 2 conditional fail": the verdicts of the
+// notes past the cap, worst first.
+std::string more_not_shown(std::span<const std::size_t> unshown) {
+    std::string text;
+    std::size_t total = 0;
+    for (auto v = std::rbegin(verdicts); v != std::rend(verdicts); ++v)
+        if (const std::size_t count = unshown[static_cast<std::size_t>(v->outcome)]) {
+            text += format("%s%zu %s", total == 0 ? "" : ", ", count, v->word);
+            total += count;
+        }
+    return total == 0 ? "" : format("%zu more not shown: ", total) + text;
+}
+
+// The settings not judged, every one of them, one line for each reason:
+// "not judged, no readings: the 70 Ω setting (...), the 80 Ω setting (...)".
+std::string not_judged_lines(const std::string& at, std::span<const named_judgement> settings) {
+    std::vector<std::pair<std::string_view, std::string>> reasons; // reason, names
+    for (const named_judgement& s : settings) {
+        if (s.j.outcome != verdict::not_judged)
+            continue;
+        const auto r = std::find_if(reasons.begin(), reasons.end(),
+                                    [&](const auto& x) { return x.first == s.j.why_not_judged; });
+        if (r == reasons.end())
+            reasons.emplace_back(s.j.why_not_judged, s.name);
+        else
+            r->second += ", " + s.name;
+    }
+    std::string text;
+    for (const auto& [reason, names] : reasons)
+        text.append(at).append("note: not judged, ").append(reason).append(": ").append(names) +=
+            '\n';
+    return text;
+}
+
 } // namespace
 
+// The notes of the verdicts go first and are capped, as there may be many
+// of them; the settings not judged are few lines whatever their number,
+// and each is named.
 std::string judgement_summary(std::string_view file, const decision_rule& rule,
                               std::span<const named_judgement> settings) {
     const std::string at = std::string(file) + ": ";
-    std::string text = at + summary_line(rule, settings) + "\n";
-    std::size_t noted = 0;
+    std::string text = at + judgement_counts(rule, settings) + "\n";
+    std::size_t shown = 0;
+    std::size_t unshown[std::size(verdicts)] = {};
     for (const named_judgement& s : settings) {
-        if (!note_rank(s.j.outcome))
+        if (!note_rank(s.j.outcome) || s.j.outcome == verdict::not_judged)
             continue;
-        if (noted++ < max_judgement_notes)
+        if (shown < max_judgement_notes) {
             text += at + "note: " + note(s) + "\n";
+            ++shown;
+        } else {
+            ++unshown[static_cast<std::size_t>(s.j.outcome)];
+        }
     }
-    if (noted > max_judgement_notes)
-        text += at + format("note: %zu more not shown\n", noted - max_judgement_notes);
-    return text;
+    if (const std::string more = more_not_shown(unshown); !more.empty())
+        text += at + "note: " + more + "\n";
+    return text + not_judged_lines(at, settings);
 }

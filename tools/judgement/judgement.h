@@ -99,10 +99,16 @@ struct named_judgement {
     judgement j;
 };
 
-// At most this many notes follow the summary line.
+// At most this many notes of verdicts follow the summary line.
 inline constexpr std::size_t max_judgement_notes = 20;
 
-// The build's summary of the judgement, "FILE: under RULE, N of M settings
-// pass, ...", then "FILE: note: ..." for each setting that does not pass.
+// "under RULE, N of M settings pass, 2 fail, 1 not judged": the counts of
+// the verdicts, each that occurs, in the order of the enum.
+std::string judgement_counts(const decision_rule& rule, std::span<const named_judgement> settings);
+
+// The build's summary of the judgement, "FILE: " and its counts, then
+// "FILE: note: ..." for each setting that does not pass, in the order
+// given, up to max_judgement_notes and a line that counts the rest by
+// verdict; then the settings not judged, all named, a line for each reason.
 std::string judgement_summary(std::string_view file, const decision_rule& rule,
                               std::span<const named_judgement> settings);

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <iterator>
 #include <limits>
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "analysis/stats.h"
 #include "base/figure_text.h"
@@ -20,6 +22,12 @@
 #include "results/html_text.h"
 
 namespace {
+
+// A file named by its name alone: the page is sent to customers, and the
+// folders of the build machine are none of theirs.
+std::string file_name(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
 
 // The band colour of a deviation as the Textile tables give it, grey where
 // they give none.
@@ -218,6 +226,21 @@ std::string tolerance_marks(const plot& f, const chart_point& c, double x) {
     return marks;
 }
 
+// Why a setting has no point, at its place above the zero line: two words
+// over each other ("no" over "readings"), as one line is wider than the
+// position's column and would run into its neighbours'.  Kept inside the
+// plot, clear of the title above and the axis labels below.
+std::string missing_label(const plot& f, double x, std::string_view why) {
+    const std::size_t blank = why.find(' ');
+    const double line = 10;
+    const double y = std::clamp(f.y(0) - 4 - line, f.top + line, f.top + f.height - line);
+    auto word = [&](std::string_view text, double dy) {
+        return format("<tspan x=\"%.1f\" dy=\"%g\">", x, dy) + std::string(text) + "</tspan>";
+    };
+    return format("<text class=\"none\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">", x, y) +
+           word(why.substr(0, blank), 0) + word(why.substr(blank + 1), line) + "</text>";
+}
+
 // For each decade: the ten deviations with their error bars, and where
 // judged the tolerance and acceptance limits of each position.
 std::string decade_chart(const log_results& r, unsigned d) {
@@ -252,9 +275,7 @@ std::string decade_chart(const log_results& r, unsigned d) {
         svg += format("<text class=\"tick\" x=\"%.1f\" y=\"190\" text-anchor=\"middle\">", x) +
                short_ohms(r.nominal[p][d]) + "</text>";
         if (c.missing) {
-            svg += format("<text class=\"none\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%s"
-                          "</text>",
-                          x, zero - 4, c.missing);
+            svg += missing_label(f, x, c.missing);
             continue;
         }
         if (std::isfinite(c.bar))
@@ -274,9 +295,7 @@ std::string run_chart(const log_results& r, unsigned p, unsigned d) {
     std::string svg = "<figure class=\"run\"><figcaption>" + escaped(setting_label({p, d}));
     if (s.count == 0)
         return svg + ": no readings</figcaption></figure>\n";
-    svg += (s.count == 1 ? std::string(": 1 reading, line ")
-                         : format(": %u readings, lines ", s.count)) +
-           line_span(s.first_line, s.last_line) +
+    svg += ": " + readings_text(s.count) + ", " + lines_text(s.first_line, s.last_line) +
            "</figcaption><svg viewBox=\"0 0 300 120\" role=\"img\">";
     const plot f = run_plot(s, 40, 6, 252, 100);
     svg += y_ticks(f);
@@ -394,29 +413,46 @@ std::string verdict_cell(verdict v) {
            verdict_word(v) + "</td>";
 }
 
-// The settings that do not pass, in the order the build names them.
+// A row of a setting judged that does not pass.
+std::string verdict_row(setting at, const judgement& j) {
+    auto ppm = [&j](const char* pattern, double ohms) {
+        return "<td>" + figure_text(pattern, relative_ppm(ohms, j.nominal)) + "</td>";
+    };
+    return "<tr><td>" + escaped(setting_label(at)) + "</td>" + verdict_cell(j.outcome) + "<td>" +
+           format("%+.1f", deviation_ppm(j)) + "</td>" +
+           (has_acceptance_limit(j) ? ppm("±%.1f", *j.limit)
+                                    : "<td>none: " + std::string(no_pass_words) + "</td>") +
+           ppm("±%.1f", j.tolerance) + ppm("%.2f", j.expanded) + "</tr>\n";
+}
+
+// The settings not judged for one reason, in one row: a fail never hides
+// among them, however many they are.
+std::string not_judged_row(const log_judgement& judged, std::string_view reason) {
+    std::string names;
+    for (const setting at : noted_settings(judged)) {
+        const judgement& j = judged.settings[at.p][at.d];
+        if (j.outcome == verdict::not_judged && j.why_not_judged == reason)
+            names += (names.empty() ? "" : ", ") + escaped(setting_label(at));
+    }
+    return "<tr><td class=\"names\">" + names + "</td><td>not judged</td><td colspan=\"4\">" +
+           std::string(reason) + "</td></tr>\n";
+}
+
+// The settings that do not pass, in the order the build names them: the
+// verdicts worst first, then the settings not judged, a row for each
+// reason.
 std::string not_passing(const log_judgement& judged) {
     std::string rows;
-    for (unsigned d = 0; d < decade_count; ++d)
-        for (unsigned p = 1; p < positions; ++p) {
-            const judgement& j = judged.settings[p][d];
-            if (j.outcome == verdict::pass || j.outcome == verdict::none)
-                continue;
-            rows += "<tr><td>" + escaped(setting_label({p, d})) + "</td>";
-            if (j.outcome == verdict::not_judged) {
-                rows += "<td>not judged</td><td colspan=\"4\">" + std::string(j.why_not_judged) +
-                        "</td></tr>\n";
-                continue;
-            }
-            auto ppm = [&j](const char* pattern, double ohms) {
-                return "<td>" + figure_text(pattern, relative_ppm(ohms, j.nominal)) + "</td>";
-            };
-            rows +=
-                verdict_cell(j.outcome) + "<td>" + format("%+.1f", deviation_ppm(j)) + "</td>" +
-                (has_acceptance_limit(j) ? ppm("±%.1f", *j.limit)
-                                         : "<td>none: " + std::string(no_pass_words) + "</td>") +
-                ppm("±%.1f", j.tolerance) + ppm("%.2f", j.expanded) + "</tr>\n";
-        }
+    std::vector<std::string_view> reasons;
+    for (const setting at : noted_settings(judged)) {
+        const judgement& j = judged.settings[at.p][at.d];
+        if (j.outcome != verdict::not_judged)
+            rows += verdict_row(at, j);
+        else if (std::find(reasons.begin(), reasons.end(), j.why_not_judged) == reasons.end())
+            reasons.push_back(j.why_not_judged);
+    }
+    for (const std::string_view reason : reasons)
+        rows += not_judged_row(judged, reason);
     if (rows.empty())
         return judged.data.rule.kind == rule_kind::none ? "" : "<p>Every setting passes.</p>\n";
     return "<p>The settings that do not pass:</p>\n<div class=\"wide\"><table><thead><tr>"
@@ -439,8 +475,8 @@ std::string conformity(const log_results& r) {
     std::string out = "<section class=\"conformity\"><h2>Conformity</h2>\n";
     if (!r.judged)
         return out + "<p>no tolerance given: data only</p>\n</section>\n";
-    const std::string summary = conformity_summary(*r.judged);
-    out += "<p class=\"summary\">" + escaped(summary.substr(0, summary.find('\n'))) + "</p>\n<p>" +
+    out += "<p class=\"summary\">" +
+           escaped(conformity_headline(*r.judged, file_name(r.judged->file))) + "</p>\n<p>" +
            rule_statement(r.judged->data.rule) + " d is the judged deviation, " +
            judged_deviation(r.judged->data) + "; T the tolerance; U the expanded uncertainty" +
            (text_of(r.judged->data.rule.kind).takes_r ? "; w = R·U the guard band" : "") +
@@ -515,8 +551,8 @@ std::string budget_table(const log_judgement& judged) {
 }
 
 std::string tolerance_text(const log_judgement& judged) {
-    return "<h2>Tolerance file: " + escaped(judged.file) + "</h2>\n<pre>" + escaped(judged.text) +
-           "</pre>\n";
+    return "<h2>Tolerance file: " + escaped(file_name(judged.file)) + "</h2>\n<pre>" +
+           escaped(judged.text) + "</pre>\n";
 }
 
 // The log's own heading: its comment lines before the first reading.
@@ -552,7 +588,8 @@ const char* const page_style =
     ".conformity{border-left:3px solid #888;padding-left:10px}.summary{font-weight:bold}"
     ".legend span{font-size:15px}.mark{font-weight:bold}"
     "table{border-collapse:collapse;font-size:11px}td,th{border:1px solid #ccc;padding:1px 5px;"
-    "text-align:right;white-space:nowrap}td:first-child{text-align:left}"
+    "text-align:right;white-space:nowrap}td:first-child{text-align:left}td.names{white-space:"
+    "normal}"
     "pre{font-size:10px;white-space:pre-wrap;background:#f6f6f6;padding:6px}"
     "@page{size:A4;margin:12mm}"
     "@media print{body{max-width:none;margin:0;padding:0;font-size:10px}.wide{overflow:visible}"
@@ -566,13 +603,14 @@ std::string results_page(const log_results& results, const std::string& log,
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
                        "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
                        "<title>decade-report: " +
-                       escaped(log) + "</title><style>" + page_style + "</style></head><body>\n";
-    page += "<header><h1>decade-report: " + escaped(log) + "</h1>\n" + log_heading(results) +
-            "</header>\n" + conformity(results) +
-            format("<p>%zu readings. Every figure of the report comes from them as the report "
-                   "computes it; the scatter s of a setting's readings, the standard uncertainty "
-                   "of its mean u = s/√n (repeatability only) and the extremes are added.</p>\n",
-                   results.readings);
+                       escaped(file_name(log)) + "</title><style>" + page_style +
+                       "</style></head><body>\n";
+    page += "<header><h1>decade-report: " + escaped(file_name(log)) + "</h1>\n" +
+            log_heading(results) + "</header>\n" + conformity(results) + "<p>" +
+            readings_text(results.readings) +
+            ". Every figure of the report comes from them as the report computes it; the scatter "
+            "s of a setting's readings, the standard uncertainty of its mean u = s/√n "
+            "(repeatability only) and the extremes are added.</p>\n";
     page += "<h2>Deviation of each setting</h2>\n" +
             (results.judged ? chart_legend(*results.judged) : std::string()) +
             "<div class=\"decades\">\n";
