@@ -118,48 +118,49 @@ TEST(CoverageFactor, MatchesTheGumTableToTheDigitsPrinted) {
     EXPECT_NEAR(2.0012507659825371569, coverage_factor(2000), 1e-14);
 }
 
+// The 300 Ω setting, 16 readings of mean 300.0318 Ω and s = 8.2 mΩ,
+// against tests/logs/box.txt, worked by hand:
+//   u_A     = s/√n = 0.0082/4                                = 2.05 mΩ
+//   u_meter = (6 ppm · 300.0318 + 0.3 ppm · 1000) / 2.58
+//           = (1.80019 + 0.3) mΩ / 2.58                       = 0.814027 mΩ
+//             on the 1000 Ω range, the smallest at or above 300 Ω
+//   u_other = 0.5 ppm · 300 + 0.1 mΩ                          = 0.25 mΩ
+//   u_c     = √(2.05² + 0.814027² + 0.25²) mΩ = √4.92764 mΩ   = 2.21983 mΩ
+//   ν_eff   = 15 · (u_c/u_A)⁴ = 15 · (4.92764/4.2025)²         = 20.62
+//   k       = t at ν = 20 (truncated) for 95.45 %, by numerical
+//             integration of Student's density (the GUM prints 2.13) = 2.13303
+//   U       = k · u_c                                          = 4.73495 mΩ
+//   T       = 0.01 % · 300 + 2 mΩ                              = 32 mΩ
+//   d       = 300.0318 − 0.0031 − 300                          = 28.7 mΩ
+//   TUR     = T/U                                              = 6.7583
+//   limit   = T − U (guarded, w = U)                           = 27.26505 mΩ < d: fail
 TEST(Budget, WorkedByHandForTheExampleFile) {
     const tolerance_data data = example_data();
-    // The 300 Ω setting, 16 readings: on the 1000 Ω range, at the box's
-    // own tolerance (the 1E1 decade alone has another).
-    const double nominal = 300, mean = 300.0318, s = 0.0082;
     judgement j;
-    ASSERT_TRUE(judge({nominal, 1, 16, mean, s}, data, j));
-    const double u_a = s / std::sqrt(16.0);                                          // 2.05 mΩ
-    const double u_meter = (6e-6 * mean + 0.3e-6 * 1000) / 2.58;                     // 0.814 mΩ
-    const double u_other = 0.5e-6 * 300 + 0.0001;                                    // 0.25 mΩ
-    const double u_c = std::sqrt(u_a * u_a + u_meter * u_meter + u_other * u_other); // 2.22 mΩ
-    const double nu_eff = std::pow(u_c, 4) / (std::pow(u_a, 4) / (16 - 1));          // 20.6
-    const double k = coverage_factor(20);
-    const double u = k * u_c;                 // 4.73 mΩ
-    const double t = 0.01e-2 * 300 + 0.002;   // 32 mΩ
-    const double d = mean - 0.0031 - nominal; // 28.7 mΩ
-    auto near = [](double expected, double actual) {
-        EXPECT_NEAR(expected, actual, 1e-12 * expected);
-    };
+    ASSERT_TRUE(judge({300, 1, 16, 300.0318, 0.0082}, data, j));
     EXPECT_EQ(1000, j.range);
-    near(u_a, j.u_a);
-    near(u_meter, j.u_meter);
-    near(u_other, j.u_other);
-    near(u_c, j.u_c);
-    near(nu_eff, j.nu_eff);
-    EXPECT_EQ(k, j.k);
-    near(u, j.expanded);
-    near(t, j.tolerance);
-    near(d, j.deviation);
-    near(t / u, j.tur); // 6.76
+    EXPECT_NEAR(2.05e-3, j.u_a, 1e-12);
+    EXPECT_NEAR(0.814027e-3, j.u_meter, 1e-9);
+    EXPECT_NEAR(0.25e-3, j.u_other, 1e-12);
+    EXPECT_NEAR(2.21983e-3, j.u_c, 1e-8);
+    EXPECT_NEAR(20.62, j.nu_eff, 0.005);
+    EXPECT_NEAR(2.13303, j.k, 5e-6);
+    EXPECT_NEAR(4.73495e-3, j.expanded, 1e-8);
+    EXPECT_NEAR(32e-3, j.tolerance, 1e-12);
+    EXPECT_NEAR(28.7e-3, j.deviation, 1e-9);
+    EXPECT_NEAR(6.7583, j.tur, 5e-5);
     EXPECT_FALSE(j.low_tur);
     ASSERT_TRUE(j.limit);
-    near(t - u, *j.limit); // 27.3 mΩ, below d
+    EXPECT_NEAR(27.26505e-3, *j.limit, 1e-8);
     EXPECT_STREQ("fail", verdict_word(j.outcome));
 
     // Without scatter: infinite degrees of freedom and k = 2.
-    ASSERT_TRUE(judge({nominal, 1, 16, mean, 0}, data, j));
+    ASSERT_TRUE(judge({300, 1, 16, 300.0318, 0}, data, j));
     EXPECT_EQ(infinity, j.nu_eff);
     EXPECT_EQ(2.0, j.k);
     // The 10 Ω decade's own tolerance.
-    ASSERT_TRUE(judge({20, 0, 16, 20.001, s}, data, j));
-    near(0.05e-2 * 20 + 0.002, j.tolerance);
+    ASSERT_TRUE(judge({20, 0, 16, 20.001, 0.0082}, data, j));
+    EXPECT_NEAR(0.012, j.tolerance, 1e-12); // 0.05 % · 20 + 2 mΩ
     // A setting with readings beyond the largest range is the caller's
     // error; without readings it is not judged.
     tolerance_data short_of_1m = data;
@@ -169,7 +170,7 @@ TEST(Budget, WorkedByHandForTheExampleFile) {
     EXPECT_EQ("no readings", j.why_not_judged);
 }
 
-TEST(JudgementSummary, CountsNotesAndTheirLimit) {
+TEST(JudgementSummary, CountsTheVerdictsAndNotesEach) {
     tolerance_data data = example_data();
     auto three_settings = [&data] {
         std::vector<named_judgement> three(3);
