@@ -18,6 +18,7 @@
 #include "audit/log_audit.h"
 #include "capture.h"
 #include "log/log_reader.h"
+#include "results/results.h"
 #include "shipped_log.h"
 
 namespace {
@@ -159,6 +160,29 @@ TEST(LogAudit, ReadingAtNominalIsToldApartFromTheNextOneOffWindow) {
                        "log: 5408 of 5410 readings in the report; 50 of 50 settings measured\n",
                        {kohm40.first, kohm40.line(1)}),
               audit_text(shipped_with(kohm40.first, kohm40.line(1), {"40000", "40100"})));
+}
+
+// A nominal value is named in whole ohms, however the log writes it, with
+// both settings whose nominal value it is where two share it.
+TEST(LogAudit, ReadingAtNominalNamesTheValueAndEachSettingOfIt) {
+    const struct {
+        const char* reading;
+        const char* named;
+    } cases[] = {
+        {"1e6", "1000000 Ω, line {0}, the nominal value of the 1000000 Ω setting (position 10, "
+                "decade 1E5)"},
+        {"1000", "1000 Ω, line {0}, the nominal value of the 1000 Ω settings (position 10, decade "
+                 "1E2, and position 1, decade 1E3)"},
+        {"1e5", "100000 Ω, line {0}, the nominal value of the 100000 Ω settings (position 10, "
+                "decade 1E4, and position 1, decade 1E5)"},
+    };
+    const std::size_t line = shipped_last_line + 1;
+    for (const auto& c : cases)
+        EXPECT_EQ(numbered(std::string("log:{0}: warning: 1 reading of exactly ") + c.named +
+                               "; a reading equal to nominal is never counted, so the report "
+                               "leaves it out\n",
+                           {line}),
+                  lines_of(audit_text(file_text(DECADE_SHIPPED_LOG) + c.reading + "\n"))[0]);
 }
 
 TEST(LogAudit, ZeroNegativeAndHugeReadings) {
@@ -304,6 +328,30 @@ TEST(LogAudit, GlitchInARunOfTwoSettingsIsOneWarning) {
     EXPECT_TRUE(lines[1].starts_with(at(glitch) + "note: it moves both settings' means in the "
                                                   "report by +"))
         << lines[1];
+}
+
+// The far readings kept for the page end on the 1000 ohm glitch, far in
+// the runs of both its settings, after max_far_kept - 1 far readings of the
+// 20 kohm run: it is circled in the charts of both settings.
+TEST(LogAudit, FarReadingsKeptForThePageKeepBothSettingsOfTheLast) {
+    std::map<std::size_t, std::string> far;
+    for (std::size_t i = 0; i + 1 < log_audit::max_far_kept; ++i)
+        far[kohm20.line(9 + 4 * i)] = "20010";
+    const std::size_t glitch = ohm1000.line(2);
+    far[glitch] = "1000.5";
+    std::vector<float> readings;
+    log_error error;
+    log_audit a;
+    ASSERT_TRUE(read_log(shipped_replacing(far), readings, error,
+                         [&a](float reading, std::size_t line) { a.add(reading, line); }))
+        << diagnostic("log", error);
+    const log_results results = evaluate(readings, std::move(a).finish());
+    EXPECT_EQ(log_audit::max_far_kept - 1, results.settings[2][3].far.size());
+    for (const setting at : {setting{10, 1}, setting{1, 2}}) {
+        const std::vector<far_mark>& marks = results.settings[at.p][at.d].far;
+        ASSERT_EQ(1u, marks.size()) << setting_label(at);
+        EXPECT_EQ(glitch, marks[0].line) << setting_label(at);
+    }
 }
 
 // The 300 ohm run cut to 8 readings, or 7, with one far off, alone or with
