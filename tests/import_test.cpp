@@ -33,12 +33,14 @@ const std::string usage = "usage: import_log [--strict] [--table=literal|incbin]
 const std::string line_note = ": note: a line holds one reading in ohms, a decimal number such as "
                               "10.002078 or +1.0002078E+01, or is blank, or starts with #\n";
 
-// A folder of its own for each test, removed afterwards.
+// A folder of its own for each test, removed afterwards.  It lies in the
+// folder the suite runs in (the build's, under CTest), so that the suites
+// of two build folders run at once do not share it.
 struct scratch {
     fs::path dir;
     scratch() {
         const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() / (std::string("import-test-") + test->name());
+        dir = fs::current_path() / (std::string("import-test-") + test->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
