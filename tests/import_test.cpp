@@ -138,6 +138,26 @@ TEST(ImportProcess, FaultyToleranceFileLeavesNothing) {
     }
 }
 
+// A log and a tolerance file saved with a UTF-8 byte-order mark, as Windows
+// editors save them, give what they give without it: the same table, audit
+// (line numbers included), judgement, results file and page.
+TEST(ImportProcess, Utf8ByteOrderMarksChangeNothing) {
+    scratch s;
+    const std::string log = s.path("log.txt"), box = s.path("box.txt"), out = s.path("out.cpp"),
+                      csv = s.path("out.csv"), page = s.path("out.html");
+    auto imported = [&](const std::string& mark) {
+        s.file("log.txt", mark + file_text(DECADE_SHIPPED_LOG) + "123.4\n");
+        s.file("box.txt", mark + file_text(DECADE_BOX_TOLERANCE));
+        const outcome r =
+            import({"--csv=" + csv, "--page=" + page, "--tolerance=" + box, log, out});
+        return std::vector<std::string>{std::to_string(r.exit_code), r.err, file_text(out.c_str()),
+                                        file_text(csv.c_str()), file_text(page.c_str())};
+    };
+    const std::vector<std::string> plain = imported("");
+    ASSERT_EQ("0", plain[0]) << plain[1];
+    EXPECT_EQ(plain, imported("\xef\xbb\xbf"));
+}
+
 // "7" without a line end is a log of one reading, which the audit places.
 TEST(ImportProcess, OneByteLogIsOneReading) {
     scratch s;

@@ -36,6 +36,7 @@
 #include "audit/log_audit.h"
 #include "judgement/tolerance_file.h"
 #include "log/log_reader.h"
+#include "log/text_syntax.h"
 #include "results/conformity.h"
 #include "results/results.h"
 #include "results/results_page.h"
@@ -158,6 +159,8 @@ bool read_tolerance_file(const std::string& path, log_judgement& judged) {
         return false;
     }
     judged.file = path;
+    // The page shows the file as it reads, without a byte-order mark.
+    text.erase(0, start_of_text(std::string_view(text).substr(0, encoding_bytes)).mark);
     judged.text = std::move(text);
     return true;
 }
