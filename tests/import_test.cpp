@@ -101,6 +101,27 @@ TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
         EXPECT_EQ(as_written(usage), r.err) << option;
         EXPECT_FALSE(fs::exists(out)) << option;
     }
+    // An option the importer does not know is not taken for the log.
+    const outcome r = import({"--colour=red", out});
+    EXPECT_EQ(2, r.exit_code);
+    EXPECT_EQ(as_written(usage), r.err);
+}
+
+// A tolerance file is a few lines: one of 1 MiB is still read, one byte
+// more is refused unread.
+TEST(ImportProcess, ToleranceFileOverOneMiBIsRefused) {
+    scratch s;
+    const std::string out = s.path("out.cpp"), box = s.path("box.txt");
+    const std::string text = file_text(DECADE_BOX_TOLERANCE) + "# ";
+    const std::string one_mib = text + std::string((1 << 20) - text.size() - 1, 'x') + "\n";
+    s.file("box.txt", one_mib);
+    outcome r = import({"--tolerance=" + box, DECADE_SHIPPED_LOG, out});
+    EXPECT_EQ(0, r.exit_code) << r.err;
+    s.file("box.txt", one_mib + "\n");
+    r = import({"--tolerance=" + box, DECADE_SHIPPED_LOG, out});
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ(as_written(box + ": cannot read the tolerance file: larger than 1 MiB\n"), r.err);
+    EXPECT_FALSE(fs::exists(out));
 }
 
 // A tolerance file with a fault stops the import as a faulty log does: the
