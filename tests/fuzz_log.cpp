@@ -16,7 +16,8 @@
 namespace {
 
 // Lines as the format defines them, counted without the reader's help:
-// every LF ends one, and text after the last LF is one more.
+// every LF ends one, and text after the last LF is one more; a UTF-8
+// byte-order mark before the first is none of it.
 struct line_census {
     std::size_t lines = 0;
     std::size_t reading_lines = 0;            // neither blank nor comment
@@ -25,6 +26,8 @@ struct line_census {
 
 line_census census(std::string_view text) {
     line_census c;
+    if (text.starts_with("\xef\xbb\xbf")) // a UTF-8 byte-order mark
+        text.remove_prefix(3);
     while (!text.empty()) {
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);

@@ -33,12 +33,14 @@ const std::string usage = "usage: import_log [--strict] [--table=literal|incbin]
 const std::string line_note = ": note: a line holds one reading in ohms, a decimal number such as "
                               "10.002078 or +1.0002078E+01, or is blank, or starts with #\n";
 
-// A folder of its own for each test, removed afterwards.
+// A folder of its own for each test, removed afterwards.  It lies in the
+// folder the suite runs in (the build's, under CTest), so that the suites
+// of two build folders run at once do not share it.
 struct scratch {
     fs::path dir;
     scratch() {
         const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() / (std::string("import-test-") + test->name());
+        dir = fs::current_path() / (std::string("import-test-") + test->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -101,6 +103,27 @@ TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
         EXPECT_EQ(as_written(usage), r.err) << option;
         EXPECT_FALSE(fs::exists(out)) << option;
     }
+    // An option the importer does not know is not taken for the log.
+    const outcome r = import({"--colour=red", out});
+    EXPECT_EQ(2, r.exit_code);
+    EXPECT_EQ(as_written(usage), r.err);
+}
+
+// A tolerance file is a few lines: one of 1 MiB is still read, one byte
+// more is refused unread.
+TEST(ImportProcess, ToleranceFileOverOneMiBIsRefused) {
+    scratch s;
+    const std::string out = s.path("out.cpp"), box = s.path("box.txt");
+    const std::string text = file_text(DECADE_BOX_TOLERANCE) + "# ";
+    const std::string one_mib = text + std::string((1 << 20) - text.size() - 1, 'x') + "\n";
+    s.file("box.txt", one_mib);
+    outcome r = import({"--tolerance=" + box, DECADE_SHIPPED_LOG, out});
+    EXPECT_EQ(0, r.exit_code) << r.err;
+    s.file("box.txt", one_mib + "\n");
+    r = import({"--tolerance=" + box, DECADE_SHIPPED_LOG, out});
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ(as_written(box + ": cannot read the tolerance file: larger than 1 MiB\n"), r.err);
+    EXPECT_FALSE(fs::exists(out));
 }
 
 // A tolerance file with a fault stops the import as a faulty log does: the
@@ -136,6 +159,26 @@ TEST(ImportProcess, FaultyToleranceFileLeavesNothing) {
         EXPECT_TRUE(r.err.ends_with(as_written(box + c.said))) << r.err;
         EXPECT_FALSE(fs::exists(out) || fs::exists(csv) || fs::exists(page)) << c.text;
     }
+}
+
+// A log and a tolerance file saved with a UTF-8 byte-order mark, as Windows
+// editors save them, give what they give without it: the same table, audit
+// (line numbers included), judgement, results file and page.
+TEST(ImportProcess, Utf8ByteOrderMarksChangeNothing) {
+    scratch s;
+    const std::string log = s.path("log.txt"), box = s.path("box.txt"), out = s.path("out.cpp"),
+                      csv = s.path("out.csv"), page = s.path("out.html");
+    auto imported = [&](const std::string& mark) {
+        s.file("log.txt", mark + file_text(DECADE_SHIPPED_LOG) + "123.4\n");
+        s.file("box.txt", mark + file_text(DECADE_BOX_TOLERANCE));
+        const outcome r =
+            import({"--csv=" + csv, "--page=" + page, "--tolerance=" + box, log, out});
+        return std::vector<std::string>{std::to_string(r.exit_code), r.err, file_text(out.c_str()),
+                                        file_text(csv.c_str()), file_text(page.c_str())};
+    };
+    const std::vector<std::string> plain = imported("");
+    ASSERT_EQ("0", plain[0]) << plain[1];
+    EXPECT_EQ(plain, imported("\xef\xbb\xbf"));
 }
 
 // "7" without a line end is a log of one reading, which the audit places.

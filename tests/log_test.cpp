@@ -11,6 +11,7 @@
 
 #include "analysis/classify.h"
 #include "capture.h"
+#include "judgement/tolerance_file.h"
 #include "log/log_reader.h"
 #include "readings.h"
 
@@ -44,6 +45,21 @@ log_error error_of(const std::string& text) {
 std::string fault_of(const std::string& text) {
     log_error error = error_of(text);
     return std::to_string(error.line) + ": " + what(error.fault);
+}
+
+// `ascii` as UTF-16 or UTF-32 (`width` 2 or 4), with a byte-order mark or
+// without, as an editor saves it.
+std::string encoded(std::string_view ascii, std::size_t width, bool big_endian, bool mark) {
+    std::string out;
+    auto put = [&](std::uint32_t c) {
+        for (std::size_t i = 0; i < width; ++i)
+            out += static_cast<char>((c >> (8 * (big_endian ? width - 1 - i : i))) & 0xffu);
+    };
+    if (mark)
+        put(0xfeff);
+    for (char c : ascii)
+        put(static_cast<unsigned char>(c));
+    return out;
 }
 
 } // namespace
@@ -133,7 +149,8 @@ TEST(LogFault, NotANumberAtAll) {
     EXPECT_EQ("1: not a number", fault_of("."));
     EXPECT_EQ("1: not a number", fault_of("+"));
     EXPECT_EQ("1: not a number", fault_of("e5"));
-    EXPECT_EQ("1: not a number", fault_of("\xef\xbb\xbf"
+    // A UTF-8 byte-order mark is skipped at the start of a file only.
+    EXPECT_EQ("2: not a number", fault_of("1\n\xef\xbb\xbf"
                                           "10.002"));
 }
 
@@ -226,6 +243,8 @@ TEST(LogReader, PiecesOfAnySizeReadAsTheWholeText) {
         "1\n2\n" + std::string(300, 'x') + "\n3\n",
         "1\n2 V\r\n3\n",
         "# nothing\n",
+        "\xef\xbb\xbf# head\n1\n2 V\n",
+        std::string("\xff\xfe#\0\n\0", 6),
     };
     for (const std::string& text : logs) {
         std::vector<float> whole;
@@ -257,6 +276,46 @@ TEST(LogReader, PiecesOfAnySizeReadAsTheWholeText) {
     EXPECT_TRUE(reader.feed(std::string(max_line_length + 1, '1')));
     EXPECT_FALSE(reader.feed("1"));
     EXPECT_EQ(log_fault::too_long, reader.error().fault);
+}
+
+// Both readers name the encoding of a file saved as "Unicode", whether it
+// starts with a byte-order mark or with its first character.
+TEST(TextEncoding, Utf16AndUtf32AreNamed) {
+    const struct {
+        std::size_t width;
+        bool big_endian;
+        const char* encoding;
+    } encodings[] = {
+        {2, false, "UTF-16 (little-endian)"},
+        {2, true, "UTF-16 (big-endian)"},
+        {4, false, "UTF-32 (little-endian)"},
+        {4, true, "UTF-32 (big-endian)"},
+    };
+    for (const auto& e : encodings)
+        for (bool mark : {true, false}) {
+            const std::string said =
+                ":1: the file is " + std::string(e.encoding) + "; save it as UTF-8\n";
+            const std::string log = encoded("10.002\n", e.width, e.big_endian, mark);
+            EXPECT_EQ("log.txt" + said, diagnostic("log.txt", error_of(log))) << mark;
+            const std::string box =
+                encoded("tolerance = 1 %\nrule = simple\n", e.width, e.big_endian, mark);
+            tolerance_data read;
+            tolerance_error error;
+            EXPECT_FALSE(read_tolerance(box, read, error));
+            EXPECT_EQ("box.txt" + said, tolerance_diagnostic("box.txt", error)) << mark;
+        }
+}
+
+// A UTF-8 byte-order mark is no part of the log: the same readings,
+// heading and line numbers as without it.
+TEST(TextEncoding, Utf8ByteOrderMarkIsSkipped) {
+    const std::string mark = "\xef\xbb\xbf", log = "# box 4711\r\n10.002\n";
+    std::vector<float> readings;
+    log_reader reader(readings);
+    ASSERT_TRUE(reader.feed(mark + log) && reader.finish());
+    EXPECT_EQ(std::vector<float>{10.002f}, readings);
+    EXPECT_EQ(std::vector<std::string>{"box 4711"}, reader.heading());
+    EXPECT_EQ("3: text after the number", fault_of(mark + log + "1 V\n"));
 }
 
 TEST(Diagnostic, FileLineWhatTextThenWhatALineMayHold) {

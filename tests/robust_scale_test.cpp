@@ -1,7 +1,7 @@
 // The k-th pairwise distance by selection in the sorted matrix against every
 // distance listed and sorted: the same double, bit for bit, on values with
 // ties, signed zeros, many magnitudes and differences past the largest
-// double.
+// double.  Qn against small runs worked by hand.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -90,24 +90,6 @@ std::vector<std::size_t> ranks_of(std::size_t n, std::mt19937_64& rng) {
     return ranks;
 }
 
-// Qn as the audit has computed it: every distance, then nth_element.
-double qn_of_every_distance(const std::vector<double>& values) {
-    const std::size_t n = values.size();
-    std::vector<double> distances;
-    for (std::size_t i = 0; i < n; ++i)
-        for (std::size_t j = i + 1; j < n; ++j)
-            distances.push_back(std::fabs(values[i] - values[j]));
-    const std::size_t h = n / 2 + 1, k = h * (h - 1) / 2;
-    const auto kth = distances.begin() + static_cast<std::ptrdiff_t>(k - 1);
-    std::nth_element(distances.begin(), kth, distances.end());
-    constexpr double small_n[10] = {0, 0, 0.399, 0.994, 0.512, 0.844, 0.611, 0.857, 0.669, 0.872};
-    const double size = static_cast<double>(n);
-    const double correction = n < 10       ? small_n[n]
-                              : n % 2 == 1 ? size / (size + 1.4)
-                                           : size / (size + 3.8);
-    return 2.2219 * correction * *kth;
-}
-
 } // namespace
 
 TEST(KthPairDistance, EveryRankOfShortRuns) {
@@ -137,15 +119,31 @@ TEST(KthPairDistance, RanksOfLongRuns) {
         }
 }
 
-// Its own constants for n < 10, for odd and for even n.
-constexpr std::size_t qn_runs[] = {2, 3, 9, 10, 11, 100, 500};
-
-TEST(QnScale, SameBitsAsFromEveryDistance) {
-    std::mt19937_64 rng(3);
-    for (const kind& k : {kinds[0], kinds[1], kinds[7]})
-        for (std::size_t n : qn_runs) {
-            const std::vector<double> values = run_of(k, n, rng);
-            EXPECT_EQ(bits(qn_of_every_distance(values)), bits(qn_scale(sorted(values))))
-                << k.name << ", n = " << n;
-        }
+// Qn is 2.2219 × d_n × the k-th smallest distance, k = h(h-1)/2 with
+// h = n/2 + 1, where d_n is Rousseeuw and Croux's small-sample factor:
+// 0.399, 0.994, 0.512, 0.844, 0.611, 0.857, 0.669, 0.872 for n = 2 to 9,
+// then n/(n + 1.4) for odd n and n/(n + 3.8) for even.  Worked by hand:
+//   5 7       n = 2, k = 1: the one distance, 2;      2.2219 × 0.399 × 2
+//   0 1 3     n = 3, k = 1: of 1, 3, 2 the least, 1;  2.2219 × 0.994 × 1
+//   0 1 3 7   n = 4, k = 3: of 1 2 3 4 6 7 the third; 2.2219 × 0.512 × 3
+//   0 1 3 1e9 the same three least distances: a wild value does not count
+//   0 to 8    n = 9, k = 10: eight distances of 1, then seven of 2, so the
+//             10th is 2;                               2.2219 × 0.872 × 2
+//   0 to 9    n = 10, k = 15: nine of 1, then 2;       2.2219 × 10/13.8 × 2
+//   0 to 10   n = 11, k = 15: ten of 1, then 2;        2.2219 × 11/12.4 × 2
+TEST(QnScale, SmallRunsWorkedByHand) {
+    const struct {
+        std::vector<double> sorted;
+        double qn;
+    } cases[] = {
+        {{5, 7}, 1.7730762},
+        {{0, 1, 3}, 2.2085686},
+        {{0, 1, 3, 7}, 3.4128384},
+        {{0, 1, 3, 1e9}, 3.4128384},
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8}, 3.8749936},
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 3.2201449275362319},
+        {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 3.9420806451612903},
+    };
+    for (const auto& c : cases)
+        EXPECT_DOUBLE_EQ(c.qn, qn_scale(c.sorted)) << "n = " << c.sorted.size();
 }

@@ -45,6 +45,8 @@ TEST(ToleranceFile, ExampleReadsAndSoDoesItsUntidyTwin) {
     // The example of tests/logs/box.txt: a box of precision steps, as its
     // maker states it, measured with an 8½-digit meter at its 99 % figures.
     EXPECT_EQ(expected, read(file_text(DECADE_BOX_TOLERANCE)));
+    // As a Windows editor saves it, with a UTF-8 byte-order mark.
+    EXPECT_EQ(expected, read("\xef\xbb\xbf" + file_text(DECADE_BOX_TOLERANCE)));
     // Tabs, CR LF, no blanks, comments after values, the ohm term first,
     // a single term, a sign, an exponent, and the meter's ranges in any order.
     EXPECT_EQ(expected, read("rule\t=\tguarded 1e0   # agreed with the customer\r\n"
@@ -52,7 +54,7 @@ TEST(ToleranceFile, ExampleReadsAndSoDoesItsUntidyTwin) {
                              "\r\n"
                              "  meter 10 = 12 ppm + 1 ppm\n"
                              "meter 1000 = 6 ppm + 0.3 ppm\n"
-                             "meter 100 = 8 ppm + 0.3 ppm\n"
+                             "meter +100 = 8 ppm + 0.3 ppm\n"
                              "meter 100000 = 6ppm + .3ppm\n"
                              "meter 10000 = 6 ppm + 0.3 ppm\n"
                              "meter k = +2.58\n"
@@ -117,4 +119,6 @@ TEST(ToleranceFile, EachFaultNamesItsLine) {
     EXPECT_EQ("box.txt: no tolerance line; every tolerance file gives one\n",
               read("# empty\nrule = none\n"));
     EXPECT_EQ("box.txt: no rule line; every tolerance file gives one\n", read("tolerance = 1 %\n"));
+    EXPECT_EQ("box.txt:2: no '='; a line is 'key = value', blank, or a comment\n",
+              read("\xef\xbb\xbftolerance = 1 %\nzero\n"));
 }

@@ -34,9 +34,11 @@
 #endif
 
 #include "audit/log_audit.h"
+#include "base/whole_file.h"
 #include "judgement/conformity.h"
 #include "judgement/tolerance_file.h"
 #include "log/log_reader.h"
+#include "log/text_syntax.h"
 #include "results/results.h"
 #include "results/results_page.h"
 #include "table/table_output.h"
@@ -98,37 +100,95 @@ bool replaceable(const std::string& path) {
     }
 }
 
-// Takes `flag` out of argv wherever it stands, leaving the other arguments
-// in order, as table_output::take_options does with its own.
-bool take_flag(int& argc, char** argv, std::string_view flag) {
-    bool found = false;
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] == flag)
-            found = true;
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-    return found;
+// What the command line asks for.
+struct import_options {
+    bool strict = false;
+    table_output table;
+    std::string csv, page, tolerance; // empty when not asked for
+    std::vector<std::string> files;   // LOG and OUT.cpp
+};
+
+// A word an option takes, and what it means.
+template <typename T> struct option_word {
+    std::string_view word;
+    T value;
+};
+constexpr option_word<table_form> table_forms[] = {{"literal", table_form::literal},
+                                                   {"incbin", table_form::incbin}};
+constexpr option_word<bool> byte_orders[] = {{"little", false}, {"big", true}}; // big-endian
+
+template <typename T, std::size_t N>
+bool one_of(std::string_view value, const option_word<T> (&words)[N], T& into) {
+    for (const option_word<T>& w : words)
+        if (w.word == value) {
+            into = w.value;
+            return true;
+        }
+    return false;
 }
 
-// Takes OPTION=VALUE out of argv into `value`, as take_flag does; false
-// when the value is empty, as a file name cannot be.
-bool take_value(int& argc, char** argv, std::string_view option, std::string& value) {
-    bool named = true;
-    int kept = 1;
+// Each option reads its value into the options; false for a value it does
+// not take, so that a misspelt value never becomes a silent default (an
+// empty name would give the table the program's own name, a misspelt byte
+// order the bytes of the other order).
+bool strict_flag(std::string_view, import_options& into) {
+    into.strict = true;
+    return true;
+}
+bool table_form_value(std::string_view value, import_options& into) {
+    return one_of(value, table_forms, into.table.form);
+}
+bool byte_order_value(std::string_view value, import_options& into) {
+    return one_of(value, byte_orders, into.table.big_endian);
+}
+bool table_name_value(std::string_view value, import_options& into) {
+    into.table.name = value;
+    return !value.empty();
+}
+template <std::string import_options::*file>
+bool file_value(std::string_view value, import_options& into) {
+    into.*file = value;
+    return !value.empty();
+}
+
+struct option {
+    std::string_view name; // a flag, or "--NAME=" before its value
+    bool (*read)(std::string_view value, import_options& into);
+};
+constexpr option known_options[] = {
+    {"--strict", strict_flag},
+    {"--table=", table_form_value},
+    {"--byte-order=", byte_order_value},
+    {"--name=", table_name_value},
+    {"--csv=", file_value<&import_options::csv>},
+    {"--page=", file_value<&import_options::page>},
+    {"--tolerance=", file_value<&import_options::tolerance>},
+};
+
+// The option that `arg` gives, with its value in `value`; none for a file.
+const option* option_of(std::string_view arg, std::string_view& value) {
+    for (const option& o : known_options)
+        if (o.name.ends_with('=') ? arg.starts_with(o.name) : arg == o.name) {
+            value = arg.substr(o.name.size());
+            return &o;
+        }
+    return nullptr;
+}
+
+// The options stand anywhere (the last of one given twice counts), the two
+// files in order among them.  False for a value an option does not take,
+// an option the importer does not know, or other than two files.
+bool read_options(int argc, char** argv, import_options& into) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg.substr(0, option.size()) == option) {
-            value = arg.substr(option.size());
-            named = named && !value.empty();
-        } else {
-            argv[kept++] = argv[i];
-        }
+        std::string_view value;
+        const option* o = option_of(arg, value);
+        if (o ? !o->read(value, into) : arg.starts_with("--"))
+            return false;
+        if (!o)
+            into.files.emplace_back(arg);
     }
-    argc = kept;
-    return named;
+    return into.files.size() == 2;
 }
 
 // Reads the tolerance file into `judged`; false, having said why, when it
@@ -158,6 +218,8 @@ bool read_tolerance_file(const std::string& path, log_judgement& judged) {
         return false;
     }
     judged.file = path;
+    // The page shows the file as it reads, without a byte-order mark.
+    text.erase(0, start_of_text(std::string_view(text).substr(0, encoding_bytes)).mark);
     judged.text = std::move(text);
     return true;
 }
@@ -176,21 +238,18 @@ bool write_results(const log_results& results, const std::string& log,
 } // namespace
 
 int main(int argc, char** argv) {
-    table_output output;
-    const bool strict = take_flag(argc, argv, "--strict");
-    std::string csv, page, tolerance;
-    const bool named = take_value(argc, argv, "--csv=", csv) &&
-                       take_value(argc, argv, "--page=", page) &&
-                       take_value(argc, argv, "--tolerance=", tolerance);
-    if (!named || !output.take_options(argc, argv) || argc != 3) {
+    import_options options;
+    if (!read_options(argc, argv, options)) {
         std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin]\n"
                              "       [--byte-order=little|big] [--name=NAME]\n"
                              "       [--csv=RESULTS.csv] [--page=RESULTS.html]\n"
                              "       [--tolerance=BOX.txt] LOG OUT.cpp\n");
         return 2;
     }
-    const char* log = argv[argc - 2];
-    const std::string out = argv[argc - 1];
+    const char* log = options.files[0].c_str();
+    const std::string& out = options.files[1];
+    const std::string &csv = options.csv, &page = options.page, &tolerance = options.tolerance;
+    const bool strict = options.strict;
     for (const std::string& path : {out, csv, page})
         if (!path.empty() && !replaceable(path)) {
             std::fprintf(stderr, "import_log: cannot write %s: not a regular file\n", path.c_str());
@@ -198,7 +257,7 @@ int main(int argc, char** argv) {
         }
     // Nothing is built from a log that failed, and no results are left of it.
     auto remove_all = [&] {
-        output.remove(out);
+        remove_table(options.table, out);
         for (const std::string& path : {csv, page})
             if (!path.empty())
                 std::remove(path.c_str());
@@ -256,7 +315,7 @@ int main(int argc, char** argv) {
     // it goes to customers, the build machine's folders do not.
     const std::string page_name = std::filesystem::path(log).filename().string();
     std::string failed;
-    if (!output.write(readings, out, failed) ||
+    if (!write_table(options.table, readings, out, failed) ||
         !write_results(results, page_name, audit_text(found, page_name, strict), csv, page,
                        failed)) {
         const int why = errno;

@@ -102,8 +102,8 @@ constexpr const char* first_echo_target = "300.006531";
 
 // Nominal value (ohms) and length of each run, in the order of the log.
 struct run_shape {
-    std::int32_t nominal;
-    unsigned length;
+    std::int32_t nominal = 0;
+    unsigned length = 0;
 };
 
 std::vector<run_shape> log_order() {

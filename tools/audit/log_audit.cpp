@@ -22,6 +22,13 @@ std::string ohms(double reading) {
     return reading_text(static_cast<float>(reading)) + " Ω";
 }
 
+// "the 1000 Ω settings (position 10, decade 1E2, and position 1, decade
+// 1E3)": the two settings that share a value, lower decade first.
+std::string settings_name(setting lower, setting higher) {
+    return "the " + nominal_text(lower) + " settings (" + setting_place(lower) + ", and " +
+           setting_place(higher) + ")";
+}
+
 std::string value_range(double low, double high) {
     return low == high ? ohms(low)
                        : "from " + reading_text(static_cast<float>(low)) + " to " + ohms(high);
@@ -71,8 +78,8 @@ void log_audit::add(float reading, std::size_t line) {
         take(f.taken[i], s);
     if (f.count > 0)
         ++in_report_;
-    else if (f.is_nominal)
-        leave_out(kind::at_nominal, f.at_nominal, s, line);
+    else if (f.nominal_count > 0) // the higher decade's, as nearest() would name
+        leave_out(kind::at_nominal, f.nominal_of[f.nominal_count - 1], s, line);
     else if (!(s > 0))
         leave_out(kind::not_positive, {}, s, line);
     else
@@ -275,12 +282,33 @@ void log_audit::judge_run(setting at, std::vector<taken>& run) {
             if (finder_.find(t.value).count > 1)
                 far_of_two_.push_back(t.index);
         }
-    // Only the first max_far_kept in log order are kept.
-    if (far_.size() > 2 * max_far_kept) {
-        std::sort(far_.begin(), far_.end(),
-                  [](const far_reading& a, const far_reading& b) { return a.index < b.index; });
-        far_.resize(max_far_kept);
-    }
+    if (far_.size() > 2 * max_far_kept)
+        keep_first_far();
+}
+
+// Puts the far readings in log order, the two entries of a reading that two
+// settings share by decade, and keeps the first max_far_kept of them, or one
+// more where the cut would part such two: a reading is named far for both
+// its settings or for neither.
+void log_audit::keep_first_far() {
+    std::sort(far_.begin(), far_.end(), [](const far_reading& a, const far_reading& b) {
+        return a.index != b.index ? a.index < b.index : a.at.d < b.at.d;
+    });
+    std::size_t kept = std::min(far_.size(), max_far_kept);
+    if (kept < far_.size() && far_[kept].index == far_[kept - 1].index)
+        ++kept;
+    far_.resize(kept);
+}
+
+// The first named_stretches stretches of each setting, its current one
+// among them once the log is over.
+void log_audit::close_stretches() {
+    for (unsigned d = 0; d < decade_count; ++d)
+        for (unsigned p = 1; p < positions; ++p) {
+            setting_record& r = settings_[p][d];
+            if (r.count > 0 && r.stretches <= named_stretches)
+                r.named[r.stretches - 1] = r.current;
+        }
 }
 
 std::size_t log_audit::left_out_messages(std::vector<audit_message>& out) const {
@@ -298,8 +326,11 @@ std::size_t log_audit::left_out_messages(std::vector<audit_message>& out) const 
                               (l.count == 1 ? ohms(mean) : format("their mean, %.8g Ω,", mean)) +
                               " is " + deviation(mean / finder_.nominal(l.near) - 1) + " off it"});
         } else if (l.why == kind::at_nominal) {
-            m.text += " of exactly " + ohms(l.low) + ", " + lines_text(l.first, l.last) +
-                      ", the nominal value of " + setting_name(l.near) +
+            const setting_finder::found f = finder_.find(l.low);
+            m.text += " of exactly " + nominal_text(l.near) + ", " + lines_text(l.first, l.last) +
+                      ", the nominal value of " +
+                      (f.nominal_count == 2 ? settings_name(f.nominal_of[0], f.nominal_of[1])
+                                            : setting_name(l.near)) +
                       "; a reading equal to nominal is never counted, so the report leaves " +
                       them + " out";
             m.notes.push_back({l.first, "log each reading with all the digits the meter gives"});
@@ -340,13 +371,11 @@ std::size_t log_audit::missing_messages(std::vector<audit_message>& out) const {
     return missing;
 }
 
-std::size_t log_audit::several_stretch_messages(std::vector<audit_message>& out) {
+std::size_t log_audit::several_stretch_messages(std::vector<audit_message>& out) const {
     std::size_t several = 0;
     for (unsigned d = 0; d < decade_count; ++d)
         for (unsigned p = 1; p < positions; ++p) {
-            setting_record& r = settings_[p][d];
-            if (r.count > 0 && r.stretches <= named_stretches)
-                r.named[r.stretches - 1] = r.current;
+            const setting_record& r = settings_[p][d];
             if (r.stretches <= 1)
                 continue;
             ++several;
@@ -404,8 +433,7 @@ audit_message log_audit::far_message(const far_reading* first, const far_reading
         return m;
     }
     const far_reading& g = first[1];
-    m.text += "the " + nominal_text(f.at) + " settings (" + setting_place(f.at) + ", and " +
-              setting_place(g.at) + "), " + run_figures(f);
+    m.text += settings_name(f.at, g.at) + ", " + run_figures(f);
     m.notes.push_back({line, moves(f) == moves(g)
                                  ? "it moves both settings' means in the report by " + moves(f)
                                  : "it moves the settings' means in the report by " + moves(f) +
@@ -417,14 +445,9 @@ audit_message log_audit::far_message(const far_reading* first, const far_reading
 
 // Each run of each setting was judged on its own: a setting fed from runs
 // at different levels has its own warning, and none of its runs is far
-// from itself.  A reading that two settings take is one warning.
-std::size_t log_audit::far_messages(std::vector<audit_message>& out) {
-    std::sort(far_.begin(), far_.end(), [](const far_reading& a, const far_reading& b) {
-        return a.index != b.index ? a.index < b.index : a.at.d < b.at.d;
-    });
-    if (far_.size() > max_far_kept)
-        far_.resize(max_far_kept);
-    std::sort(far_of_two_.begin(), far_of_two_.end());
+// from itself.  A reading that two settings take is one warning.  The far
+// readings kept are in log order by now (keep_first_far).
+std::size_t log_audit::far_messages(std::vector<audit_message>& out) const {
     std::size_t twice = 0;
     for (std::size_t i = 1; i < far_of_two_.size(); ++i)
         twice += far_of_two_[i] == far_of_two_[i - 1];
@@ -445,6 +468,9 @@ audit_findings log_audit::finish() && {
     for (unsigned d = 0; d < decade_count; ++d)
         for (unsigned p = 1; p < positions; ++p)
             close_run({p, d});
+    close_stretches();
+    keep_first_far();
+    std::sort(far_of_two_.begin(), far_of_two_.end()); // for far_messages to count pairs
     audit_findings found;
     std::vector<audit_message> messages;
     found.warnings = left_out_messages(messages) + missing_messages(messages) +

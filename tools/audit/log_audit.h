@@ -3,9 +3,13 @@
 // for, which settings it averages from several places of the log, and
 // which readings lie far from the rest of their run.  It takes the readings
 // one at a time, in log order, and judges each run of a setting as soon as
-// the run is over, so besides a fixed amount of state it holds only the
-// readings of the runs still open (8 bytes each) and what its warnings
-// will name: a log may be streamed through it.
+// the run is over, so a log may be streamed through it: it never holds the
+// whole log.  Besides a fixed amount of state and what its warnings will
+// name, it holds the readings of the runs still open (8 bytes each), 16
+// bytes for each place where comment or blank lines break the run of
+// reading lines (line_map), the far readings found (cut now and then to the
+// first max_far_kept) and 4 bytes for each far reading that two settings
+// take (every one, so that each is counted once, however many there are).
 #pragma once
 
 #include <cstddef>
@@ -63,7 +67,8 @@ struct audit_findings {
     // How many readings of each setting lie far from the rest of their run,
     // and the first max_far_kept such findings in log order.  A reading of
     // two settings (position 10 of a decade is position 1 of the next) is
-    // one finding for each.
+    // one finding for each, lower decade first, and the two are kept or
+    // left together: the findings kept may be max_far_kept + 1.
     std::size_t far_count[positions][decade_count]{};
     std::vector<far_reading> far;
     line_map lines;
@@ -84,7 +89,8 @@ class log_audit {
     // enough to call a reading far from it.
     static constexpr std::size_t min_judged = 8;
     // Far readings kept for the results file and the page, the first in
-    // log order; the rest are only counted.
+    // log order (and the second setting of a shared one); the rest are only
+    // counted.
     static constexpr std::size_t max_far_kept = 1000;
 
     log_audit();
@@ -136,11 +142,13 @@ class log_audit {
     void judge_run(setting at, std::vector<taken>& run);
     double step_shown(const std::vector<double>& sample);
     std::string setting_name(setting at) const;
+    void keep_first_far();
+    void close_stretches();
 
     std::size_t left_out_messages(std::vector<audit_message>& out) const;
     std::size_t missing_messages(std::vector<audit_message>& out) const;
-    std::size_t several_stretch_messages(std::vector<audit_message>& out);
-    std::size_t far_messages(std::vector<audit_message>& out);
+    std::size_t several_stretch_messages(std::vector<audit_message>& out) const;
+    std::size_t far_messages(std::vector<audit_message>& out) const;
     audit_message far_message(const far_reading* first, const far_reading* end) const;
 
     setting_finder finder_;

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "log/log_reader.h"
+#include "log/text_syntax.h"
 
 namespace {
 
@@ -41,31 +41,10 @@ struct fault {
     std::string what;
 };
 
-// The file's own text in a message: at most 40 bytes, cut before a
-// multi-byte character rather than inside it.
+// The file's own text in a message, quoted and shortened (text_syntax.h).
 std::string quoted(std::string_view text) {
-    constexpr std::size_t limit = 40;
-    if (text.size() <= limit)
-        return "'" + std::string(text) + "'";
-    std::size_t end = limit - 3;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80)
-        --end;
-    return "'" + std::string(text.substr(0, end)) + "...'";
-}
-
-// The shortest text that reads back as `value`.
-std::string shortest(double value) {
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    return ec == std::errc{} ? std::string(buf, end) : std::string();
-}
-
-bool names_non_finite(std::string_view word) {
-    word = word.substr(!word.empty() && (word[0] == '+' || word[0] == '-'));
-    std::string lower(word.substr(0, 3));
-    for (char& c : lower)
-        c = static_cast<char>(c | 0x20);
-    return lower == "inf" || lower == "nan";
+    const shortened part = shorten(text);
+    return "'" + std::string(part.kept) + part.more + "'";
 }
 
 struct number_read {
@@ -96,6 +75,11 @@ class cursor {
     // Up to the next blank, '+' or the end.
     std::string_view word() {
         return take_while([](char c) { return !is_blank(c) && c != '+'; });
+    }
+    // Up to the next blank or the end: a word of a key, where '+' is a sign
+    // (meter +100) and joins no terms.
+    std::string_view field() {
+        return take_while([](char c) { return !is_blank(c); });
     }
     std::string_view rest() {
         skip();
@@ -279,7 +263,7 @@ std::string meter_key(key_line& l, tolerance_data& data) {
         throw fault{"meter range " + quoted(l.argument) + " is not a positive number of ohms"};
     const std::vector<term> read = read_terms(l.value, l.key, ppm_only);
     data.meter.push_back({range, read[0].value, read.size() > 1 ? read[1].value : 0, l.line});
-    return "meter " + shortest(range);
+    return "meter " + shortest_text(range);
 }
 
 std::string other_key(key_line& l, tolerance_data& data) {
@@ -358,7 +342,7 @@ void read_line(std::string_view line, std::size_t number, tolerance_data& data, 
     if (key_text.empty())
         throw fault{"no key before '='"};
     cursor key_side(key_text);
-    const std::string_view word = key_side.word(), argument_word = key_side.word();
+    const std::string_view word = key_side.field(), argument_word = key_side.field();
     const auto entry = std::find_if(std::begin(keys), std::end(keys),
                                     [&](const key_entry& k) { return k.word == word; });
     if (!key_side.at_end() || entry == std::end(keys) ||
@@ -384,6 +368,12 @@ void read_line(std::string_view line, std::size_t number, tolerance_data& data, 
 
 bool read_tolerance(std::string_view text, tolerance_data& data, tolerance_error& error) {
     data = {};
+    const text_start begins = start_of_text(text.substr(0, encoding_bytes));
+    if (begins.other) {
+        error = {1, encoding_fault(begins.other)};
+        return false;
+    }
+    text.remove_prefix(begins.mark);
     seen_keys seen;
     std::size_t number = 0;
     try {
@@ -423,5 +413,5 @@ const rule_text& text_of(rule_kind kind) {
 
 std::string rule_name(const decision_rule& rule) {
     const rule_text& text = text_of(rule.kind);
-    return text.name + (text.takes_r ? " (w = " + shortest(rule.r) + " U)" : std::string());
+    return text.name + (text.takes_r ? " (w = " + shortest_text(rule.r) + " U)" : std::string());
 }

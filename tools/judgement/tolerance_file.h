@@ -13,7 +13,8 @@
 // A relative term is N % or N ppm, an absolute one N ohm; two terms are
 // joined by `+`, and either may stand alone (a meter's single term is of
 // reading).  Numbers are written as in a bench log.  `#` starts a comment;
-// blank lines, blanks, tabs and CR LF line ends are allowed.
+// blank lines, blanks, tabs and CR LF line ends are allowed, and so is a
+// UTF-8 byte-order mark at the start (text_syntax.h).
 #pragma once
 
 #include <cstddef>

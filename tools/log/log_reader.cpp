@@ -10,78 +10,11 @@
 
 namespace {
 
-bool digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-} // namespace
-
-bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-bool is_control(unsigned char c) {
-    return (c < 0x20 && c != '\t') || c == 0x7f;
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && is_blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && is_blank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-// Length of the decimal number at the start of `s`: an optional sign,
-// digits with an optional point (at least one digit), an optional exponent.
-std::size_t number_length(std::string_view s) {
-    std::size_t i = 0, digits = 0;
-    auto skip_digits = [&] {
-        for (; i < s.size() && digit(s[i]); ++i)
-            ++digits;
-    };
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    skip_digits();
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        skip_digits();
-    }
-    if (digits == 0)
-        return 0;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
-            ++j;
-        std::size_t k = j;
-        while (k < s.size() && digit(s[k]))
-            ++k;
-        if (k > j)
-            i = k;
-    }
-    return i;
-}
-
-namespace {
-
-bool starts_with_word(std::string_view s, std::string_view lowercase_word) {
-    if (s.size() < lowercase_word.size())
-        return false;
-    for (std::size_t i = 0; i < lowercase_word.size(); ++i)
-        if ((s[i] | 0x20) != lowercase_word[i])
-            return false;
-    return true;
-}
-
 // Why a field that is not exactly one number is not a reading; `length` is
 // that of the number it starts with (0 for none).
 log_fault trouble(std::string_view field, std::size_t length) {
-    if (length == 0) {
-        std::string_view unsigned_part = field.substr(field[0] == '+' || field[0] == '-');
-        bool word =
-            starts_with_word(unsigned_part, "nan") || starts_with_word(unsigned_part, "inf");
-        return word ? log_fault::not_finite : log_fault::not_a_number;
-    }
+    if (length == 0)
+        return names_non_finite(field) ? log_fault::not_finite : log_fault::not_a_number;
     std::string_view rest = field.substr(length);
     if (rest[0] == ',')
         return log_fault::comma;
@@ -91,19 +24,12 @@ log_fault trouble(std::string_view field, std::size_t length) {
     return log_fault::text_after_number;
 }
 
-// At most 40 bytes, cut before a multi-byte character rather than inside
-// it, with control bytes written as \xNN.
+// The line as a message quotes it (text_syntax.h), with control bytes
+// written as \xNN.
 std::string shown(std::string_view text) {
-    constexpr std::size_t limit = 40;
-    const bool cut = text.size() > limit;
-    if (cut) {
-        std::size_t end = limit - 3;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80)
-            --end;
-        text = text.substr(0, end);
-    }
+    const shortened part = shorten(text);
     std::string out;
-    for (char c : text) {
+    for (char c : part.kept) {
         if (!is_control(static_cast<unsigned char>(c))) {
             out += c;
             continue;
@@ -112,7 +38,7 @@ std::string shown(std::string_view text) {
         std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
         out += hex;
     }
-    return cut ? out + "..." : out;
+    return out + part.more;
 }
 
 // A line without its line end holds a reading, nothing (blank or comment),
@@ -150,6 +76,7 @@ line_content read_line(std::string_view line) {
 
 const char* what(log_fault fault) {
     constexpr const char* text[] = {
+        "not UTF-8 but UTF-16 or UTF-32",
         "line too long to be a reading",
         "control character",
         "not a number",
@@ -170,6 +97,37 @@ log_reader::log_reader(std::vector<float>& readings, reading_sink each)
 }
 
 bool log_reader::feed(std::string_view bytes) {
+    if (!started_) {
+        const std::size_t wanted = std::min(encoding_bytes - start_.size(), bytes.size());
+        start_.append(bytes.substr(0, wanted));
+        bytes.remove_prefix(wanted);
+        if (start_.size() < encoding_bytes || !start())
+            return !failed_;
+    }
+    return take_lines(bytes);
+}
+
+bool log_reader::finish() {
+    if (!started_)
+        start();
+    if (!failed_ && !line_.empty())
+        end_line();
+    if (!failed_ && readings_.empty())
+        fail(log_fault::no_readings, "");
+    return !failed_;
+}
+
+// The first bytes, once they tell the encoding (or the log ends before):
+// a UTF-8 byte-order mark is skipped, UTF-16 and UTF-32 are refused.
+bool log_reader::start() {
+    started_ = true;
+    const text_start begins = start_of_text(start_);
+    if (begins.other)
+        return fail(log_fault::other_encoding, begins.other);
+    return take_lines(std::string_view(start_).substr(begins.mark));
+}
+
+bool log_reader::take_lines(std::string_view bytes) {
     constexpr std::size_t held = max_line_length + 2;
     while (!failed_ && !bytes.empty()) {
         const std::size_t end = bytes.find('\n');
@@ -181,14 +139,6 @@ bool log_reader::feed(std::string_view bytes) {
         bytes.remove_prefix(end + 1);
         end_line();
     }
-    return !failed_;
-}
-
-bool log_reader::finish() {
-    if (!failed_ && !line_.empty())
-        end_line();
-    if (!failed_ && readings_.empty())
-        fail(log_fault::no_readings, "");
     return !failed_;
 }
 
@@ -247,6 +197,8 @@ std::string diagnostic(std::string_view file, const log_error& error) {
     std::string where(file);
     if (error.line > 0)
         where += ":" + std::to_string(error.line);
+    if (error.fault == log_fault::other_encoding)
+        return where + ": " + encoding_fault(error.text) + "\n";
     std::string text = where + ": " + what(error.fault);
     if (error.line > 0 && error.fault != log_fault::too_many_readings)
         text += ": " + error.text + "\n" + where +
@@ -259,7 +211,5 @@ std::string diagnostic(std::string_view file, const log_error& error) {
 }
 
 std::string reading_text(float reading) {
-    char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, reading);
-    return ec == std::errc{} ? std::string(buf, end) : std::string();
+    return shortest_text(reading);
 }

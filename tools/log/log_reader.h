@@ -9,15 +9,19 @@
 #include <string_view>
 #include <vector>
 
+#include "log/text_syntax.h"
+
 // The size line of the report prints the table's bytes with %d, and a table
 // of this many readings still compiles in well under a minute.
 inline constexpr std::size_t max_readings = 10'000'000;
 // No reading needs more; a longer line is not a reading (comments included).
 inline constexpr std::size_t max_line_length = 256;
 
-// What stops an import.  The first group concerns one line, the last two
-// the whole log.
+// What stops an import.  The first concerns the whole file but is told at
+// its first line, the next group concerns one line, the last two the whole
+// log.
 enum class log_fault {
+    other_encoding, // the text names it
     too_long,
     control_character,
     not_a_number,
@@ -33,7 +37,8 @@ enum class log_fault {
 struct log_error {
     log_fault fault = log_fault::no_readings;
     std::size_t line = 0; // 1-based; 0 when the error concerns the whole log
-    std::string text;     // the offending line, trimmed, shortened and printable
+    std::string text;     // the offending line, trimmed, shortened and printable;
+                          // for other_encoding the encoding
 };
 
 // What is wrong, in words.
@@ -47,7 +52,9 @@ using reading_sink = std::function<void(float reading, std::size_t line)>;
 // float nearest to its decimal text).  It stops at the first line that is
 // neither a reading, blank, nor a comment, and holds no more of the text
 // than one line: a line is known to be too long once it holds
-// max_line_length + 2 bytes (room for a CR), and is shown from those.
+// max_line_length + 2 bytes (room for a CR), and is shown from those.  A
+// UTF-8 byte-order mark at the start is skipped; a UTF-16 or UTF-32 log is
+// refused at once (text_syntax.h).
 class log_reader {
   public:
     explicit log_reader(std::vector<float>& readings, reading_sink each = {});
@@ -65,12 +72,16 @@ class log_reader {
     const std::vector<std::string>& heading() const { return heading_; }
 
   private:
+    bool start();
+    bool take_lines(std::string_view bytes);
     bool end_line();
     void take_heading(std::string_view field);
     bool fail(log_fault fault, std::string_view line);
 
     std::vector<float>& readings_;
     reading_sink each_;
+    bool started_ = false; // once the first bytes have told the encoding
+    std::string start_;    // the first bytes until then
     std::string line_;
     std::size_t line_number_ = 1;
     bool failed_ = false;
@@ -87,14 +98,6 @@ bool read_log(std::string_view text, std::vector<float>& readings, log_error& er
 
 // "FILE:LINE: what: text", and a note on what a line may hold.
 std::string diagnostic(std::string_view file, const log_error& error);
-
-// The syntax of a log's lines, which the build's other text files share.
-bool is_blank(char c);                        // a blank or a tab
-bool is_control(unsigned char c);             // a control byte other than a tab
-std::string_view trimmed(std::string_view s); // without the blanks around it
-// The length of the decimal number at the start of `s`: an optional sign,
-// digits with an optional point (at least one digit), an optional exponent.
-std::size_t number_length(std::string_view s);
 
 // The shortest text that reads back as exactly `reading`.
 std::string reading_text(float reading);

@@ -44,8 +44,7 @@ setting_finder::found setting_finder::find(double s) const {
         if (takes(windows_[p][d], g_.nominal[p][d], s)) {
             f.taken.at(f.count++) = {p, d};
         } else if (s == g_.nominal[p][d]) {
-            f.is_nominal = true;
-            f.at_nominal = {p, d};
+            f.nominal_of.at(f.nominal_count++) = {p, d};
         }
     }
     return f;

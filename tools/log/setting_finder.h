@@ -31,12 +31,13 @@ class setting_finder {
     // The settings that take `s`: at most two, as the windows of a decade
     // are narrower than its step and only position 10 of a decade and
     // position 1 of the next share a value.  When none does and `s` is a
-    // nominal value, `at_nominal` is the setting it is the value of.
+    // nominal value, `nominal_of` holds the settings it is the value of,
+    // lower decade first: two for 100 Ω, 1, 10 and 100 kΩ, else one.
     struct found {
         unsigned count = 0;
         std::array<setting, 2> taken;
-        bool is_nominal = false;
-        setting at_nominal;
+        unsigned nominal_count = 0;
+        std::array<setting, 2> nominal_of;
     };
     found find(double s) const;
 

@@ -116,9 +116,9 @@ log_results evaluate(std::span<const float> readings, const audit_findings& foun
             ++next_far;
         // Off every window: the deviation from the nearest setting, and the
         // lowest a float holds for a reading of zero or less.
-        const setting near = f.count > 0    ? f.taken[0]
-                             : f.is_nominal ? f.at_nominal
-                                            : finder.nearest(reading);
+        const setting near = f.count > 0           ? f.taken[0]
+                             : f.nominal_count > 0 ? f.nominal_of[0]
+                                                   : finder.nearest(reading);
         const float ppm = reading > 0 ? static_cast<float>(ppm_of(reading, finder.nominal(near)))
                                       : -std::numeric_limits<float>::max();
         (f.count > 0 ? results.taken : results.left_out)[column_of(i, n, width)].add(ppm);

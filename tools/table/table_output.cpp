@@ -4,9 +4,10 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string_view>
+
+#include "base/whole_file.h"
 
 namespace {
 
@@ -55,81 +56,25 @@ bool has_control(std::string_view text) {
     return false;
 }
 
-bool take(std::string_view arg, std::string_view option, std::string_view& value) {
-    if (arg.substr(0, option.size()) != option)
-        return false;
-    value = arg.substr(option.size());
-    return true;
-}
-
 } // namespace
 
-// Written beside its place, then renamed, so that a half-written file is
-// never compiled.  On a failure, of the closing too (a small file is written
-// only then) or of the renaming (a folder at `path`), nothing is left.
-bool write_whole_file(const std::string& text, const std::string& path) {
-    const std::string partial = path + ".partial";
-    std::FILE* f = std::fopen(partial.c_str(), "wb");
-    if (!f)
-        return false;
-    auto discard = [&partial] {
-        const int saved = errno;
-        std::remove(partial.c_str());
-        errno = saved;
-        return false;
-    };
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (std::fclose(f) != 0 || !written)
-        return discard();
-    std::remove(path.c_str()); // rename does not replace a file everywhere
-    return std::rename(partial.c_str(), path.c_str()) == 0 || discard();
-}
-
-bool table_output::take_options(int& argc, char** argv) {
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        std::string_view value;
-        if (take(arg, "--table=", value)) {
-            if (value == "literal")
-                form = table_form::literal;
-            else if (value == "incbin")
-                form = table_form::incbin;
-            else
-                return false;
-        } else if (take(arg, "--byte-order=", value)) {
-            if (value != "little" && value != "big")
-                return false;
-            big_endian = value == "big";
-        } else if (take(arg, "--name=", value)) {
-            if (value.empty())
-                return false;
-            name = value;
-        } else {
-            argv[kept++] = argv[i];
-        }
-    }
-    argc = kept;
-    return true;
-}
-
-std::string table_output::bytes_path(const std::string& source) const {
+std::string bytes_path(const std::string& source) {
     const std::string_view suffix = ".cpp";
     const bool cpp = source.size() > suffix.size() &&
                      std::string_view(source).substr(source.size() - suffix.size()) == suffix;
     return (cpp ? source.substr(0, source.size() - suffix.size()) : source) + ".bin";
 }
 
-void table_output::remove(const std::string& source) const {
+void remove_table(const table_output& output, const std::string& source) {
     std::remove(source.c_str());
-    if (form != table_form::literal)
+    if (output.form != table_form::literal)
         std::remove(bytes_path(source).c_str());
 }
 
-bool table_output::write(const std::vector<float>& readings, const std::string& source,
-                         std::string& failed) const {
+bool write_table(const table_output& output, const std::vector<float>& readings,
+                 const std::string& source, std::string& failed) {
     std::string bytes_file;
-    if (form != table_form::literal) {
+    if (output.form != table_form::literal) {
         failed = bytes_path(source);
         std::error_code ec;
         bytes_file = std::filesystem::absolute(failed, ec).string();
@@ -138,12 +83,12 @@ bool table_output::write(const std::vector<float>& readings, const std::string& 
             errno = EINVAL;
             return false;
         }
-        if (!write_whole_file(table_bytes(readings, big_endian), failed))
+        if (!write_whole_file(table_bytes(readings, output.big_endian), failed))
             return false;
     }
-    if (!write_whole_file(table_source(*this, readings, bytes_file), source)) {
+    if (!write_whole_file(table_source(output, readings, bytes_file), source)) {
         const int saved = errno;
-        remove(source);
+        remove_table(output, source);
         errno = saved;
         failed = source;
         return false;

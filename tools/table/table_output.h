@@ -13,26 +13,24 @@ enum class table_form {
     incbin,  // the bytes, taken in by the assembler (data/table_bytes.h)
 };
 
+// How the table is written; the importer fills it from its options.
 struct table_output {
     table_form form = table_form::literal;
     bool big_endian = false; // the byte order of the target, for the bytes
     // The names of the table and its count; empty for `data` and
     // `reading_count` of readings.h.  Otherwise NAME and NAME_count.
     std::string name;
-
-    // Takes --table=FORM, --byte-order=little|big and --name=NAME out of
-    // argv, leaving the other arguments in order; false on a bad value.
-    bool take_options(int& argc, char** argv);
-    // The file of bytes beside `source`: its name with .bin for .cpp.
-    std::string bytes_path(const std::string& source) const;
-    // Removes what write() writes, so that nothing is left of a failed log.
-    void remove(const std::string& source) const;
-    // Writes the bytes, if any, then the source, each beside its place and
-    // renamed when complete.  On a failure `failed` names the file, and
-    // nothing is left behind.
-    bool write(const std::vector<float>& readings, const std::string& source,
-               std::string& failed) const;
 };
+
+// The file of bytes beside `source`: its name with .bin for .cpp.
+std::string bytes_path(const std::string& source);
+// Removes what write_table() writes, so that nothing is left of a failed
+// log.
+void remove_table(const table_output& output, const std::string& source);
+// Writes the bytes, if any, then the source, each whole (base/whole_file.h).
+// On a failure `failed` names the file, and nothing is left behind.
+bool write_table(const table_output& output, const std::vector<float>& readings,
+                 const std::string& source, std::string& failed);
 
 // The readings as 32-bit floats in the given byte order.
 std::string table_bytes(const std::vector<float>& readings, bool big_endian);
@@ -41,8 +39,3 @@ std::string table_bytes(const std::vector<float>& readings, bool big_endian);
 // the incbin form, as the source should name it.
 std::string table_source(const table_output& output, const std::vector<float>& readings,
                          const std::string& bytes_file);
-
-// Writes `text` to `path` beside its place, then renames it, so that a
-// half-written file is never read; false on a failure, with errno saying
-// why, and nothing left behind.
-bool write_whole_file(const std::string& text, const std::string& path);
