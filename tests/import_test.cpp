@@ -63,12 +63,12 @@ outcome import(const std::vector<std::string>& args, sink where = sink::pipe,
     run_options options;
     options.args = args;
     options.expected_size = expected_size;
-    return run(DECADE_IMPORT_BINARY, where, options);
+    return run(import_program(), where, options);
 }
 
 // A table made from a good log, as an earlier build leaves it.
 void import_good(const std::string& out) {
-    ASSERT_EQ(0, import({DECADE_SHIPPED_LOG, out}).exit_code);
+    ASSERT_EQ(0, import({shipped_log_path(), out}).exit_code);
     ASSERT_TRUE(fs::exists(out));
 }
 
@@ -126,7 +126,7 @@ TEST(ImportProcess, FaultyToleranceFileLeavesNothing) {
         const std::string box = s.file("box.txt", c.text);
         const std::string out = s.path("out.cpp"), csv = s.path("out.csv"),
                           page = s.path("out.html");
-        const std::vector<std::string> args = {"--csv=" + csv, "--page=" + page, DECADE_SHIPPED_LOG,
+        const std::vector<std::string> args = {"--csv=" + csv, "--page=" + page, shipped_log_path(),
                                                out};
         ASSERT_EQ(0, import(args).exit_code);
         std::vector<std::string> judged = args;
@@ -156,7 +156,7 @@ TEST(ImportProcess, OneByteLogIsOneReading) {
 TEST(ImportProcess, StrictStopsOnAnyOneWarning) {
     scratch s;
     const std::string out = s.path("out.cpp");
-    const std::string shipped = file_text(DECADE_SHIPPED_LOG);
+    const std::string shipped = file_text(shipped_log_path());
     const struct {
         const char* kind;
         std::string log;
@@ -202,7 +202,7 @@ TEST(ImportProcess, FailedImportSaysWhyAndLeavesNoTableNotEvenAnEarlierOne) {
     EXPECT_FALSE(fs::exists(out));
 
     const std::string nowhere = s.path("none") + "/out.cpp";
-    r = import({DECADE_SHIPPED_LOG, nowhere});
+    r = import({shipped_log_path(), nowhere});
     EXPECT_EQ(1, r.exit_code);
     EXPECT_EQ(0, r.signal);
     EXPECT_TRUE(r.err.ends_with(
@@ -230,7 +230,7 @@ TEST(ImportProcess, FoldersAndPipesAreNeitherLogsNorTables) {
     fs::create_directory(folder);
     ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
     for (const std::string& place : {folder, pipe}) {
-        r = import({DECADE_SHIPPED_LOG, place});
+        r = import({shipped_log_path(), place});
         EXPECT_EQ(1, r.exit_code);
         EXPECT_EQ("import_log: cannot write " + place + ": not a regular file\n", r.err);
     }
@@ -244,7 +244,7 @@ TEST(ImportProcess, LinkAtTheTablesPlaceIsReplacedNotFollowed) {
     scratch s;
     const std::string out = s.path("out.cpp"), elsewhere = s.file("elsewhere.cpp", "kept\n");
     fs::create_symlink(elsewhere, out);
-    const outcome r = import({DECADE_SHIPPED_LOG, out});
+    const outcome r = import({shipped_log_path(), out});
     EXPECT_EQ(0, r.exit_code) << r.err;
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
     EXPECT_EQ("kept\n", file_text(elsewhere.c_str()));
@@ -255,7 +255,7 @@ TEST(ImportProcess, FailedWriteExitsOneAndLeavesNoTable) {
     scratch s;
     const std::string out = s.path("out.cpp");
     import_good(out);
-    outcome r = import({DECADE_SHIPPED_LOG, out}, sink::file_limit, 1034);
+    outcome r = import({shipped_log_path(), out}, sink::file_limit, 1034);
     EXPECT_EQ(1, r.exit_code);
     EXPECT_EQ(0, r.signal);
     EXPECT_TRUE(r.err.ends_with("import_log: cannot write " + out + ": File too large\n")) << r.err;
@@ -323,7 +323,7 @@ TEST(ImportProcess, BytesInAFolderOfQuotesAndBackslashesAreNamedEscapedTwice) {
     const fs::path folder = s.dir / "a \"b\" \\c 'd'";
     fs::create_directory(folder);
     const std::string out = (folder / "out.cpp").string();
-    const outcome r = import({"--table=incbin", DECADE_SHIPPED_LOG, out});
+    const outcome r = import({"--table=incbin", shipped_log_path(), out});
     ASSERT_EQ(0, r.exit_code) << r.err;
     EXPECT_TRUE(fs::exists(folder / "out.bin"));
     EXPECT_NE(std::string::npos, file_text(out.c_str())
@@ -339,7 +339,7 @@ TEST(ImportProcess, FolderWithALineEndInItsNameIsRefused) {
     const fs::path folder = s.dir / "line\nend";
     fs::create_directory(folder);
     const std::string out = (folder / "out.cpp").string();
-    const outcome r = import({"--table=incbin", DECADE_SHIPPED_LOG, out});
+    const outcome r = import({"--table=incbin", shipped_log_path(), out});
     EXPECT_EQ(1, r.exit_code);
     EXPECT_TRUE(r.err.ends_with("import_log: cannot write " + (folder / "out.bin").string() +
                                 ": Invalid argument\n"))

@@ -205,7 +205,7 @@ void expect_file_matches(const std::string& log, const std::string& outliers_300
 } // namespace
 
 TEST(ResultsFile, ShippedLogMatchesAnEvaluationOfItsOwn) {
-    expect_file_matches(file_text(DECADE_SHIPPED_LOG), "0");
+    expect_file_matches(file_text(shipped_log_path()), "0");
 }
 
 TEST(ResultsFile, SettingWithoutReadingsHasEmptyFieldsAndAGlitchIsCounted) {
@@ -240,7 +240,7 @@ std::map<std::size_t, std::string> two_not_judged_one_failing() {
 
 TEST(ResultsFile, JudgedColumnsMatchAnEvaluationOfTheirOwn) {
     const std::string log = shipped_replacing(two_not_judged_one_failing());
-    const std::string box = file_text(DECADE_BOX_TOLERANCE);
+    const std::string box = file_text(box_tolerance_path());
     expect_file_matches(log, "0", box);
     const std::vector<std::string> rows =
         split(results_csv(evaluate_log(log, box).results), "\r\n");
@@ -338,7 +338,7 @@ TEST(ResultsPage, DecadeAxesNameNominalValuesInTheirUnit) {
 // the 10 ohm decade that are not judged.
 TEST(ResultsFile, BuildNotesTheFailBeforeTheSettingsNotJudged) {
     const evaluated e = evaluate_log(shipped_replacing(two_not_judged_one_failing()),
-                                     file_text(DECADE_BOX_TOLERANCE));
+                                     file_text(box_tolerance_path()));
     const std::vector<std::string> lines = split(conformity_summary(e.results), "\n");
     ASSERT_LE(3u, lines.size());
     EXPECT_TRUE(
@@ -365,7 +365,7 @@ std::string judged_page(const std::string& rule = "") {
     std::map<std::size_t, std::string> lines = two_not_judged_one_failing();
     for (std::size_t line = ohm300.first; line <= ohm300.last; ++line)
         lines[line] = "300.0066";
-    std::string box = file_text(DECADE_BOX_TOLERANCE);
+    std::string box = file_text(box_tolerance_path());
     if (!rule.empty())
         box.replace(box.find("rule = guarded 1"), std::string("rule = guarded 1").size(),
                     "rule = " + rule);
