@@ -1,7 +1,10 @@
-// Test helpers: what a writer puts into a stream, as a string.
+// Test helpers: what a writer puts into a stream, as a string; the bytes
+// and lines of a file; the paths of the files and programs the tests take.
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,4 +52,57 @@ inline std::vector<std::string> lines_of(const std::string& text) {
         at = end;
     }
     return lines;
+}
+
+// The paths the build gives the tests: the file DECADE_TEST_PATHS names,
+// one `name=path` a line (written by tests/CMakeLists.txt, which ctest
+// names).  They are read when the tests run, never compiled in, so that a
+// build folder switched to another log, which renames the program the
+// tests run, compiles no test again.
+inline std::map<std::string, std::string> read_test_paths() {
+    std::map<std::string, std::string> paths;
+    const char* list = std::getenv("DECADE_TEST_PATHS");
+    for (std::string line : lines_of(list ? file_text(list) : "")) {
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+            line.pop_back();
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos)
+            paths[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return paths;
+}
+
+// The path named `name`.  Without it, as in a test program run by hand,
+// the tests stop at once and say how to give it.
+inline const char* test_path(const char* name) {
+    static const std::map<std::string, std::string> paths = read_test_paths();
+    const auto found = paths.find(name);
+    if (found == paths.end()) {
+        std::fprintf(stderr,
+                     "no path '%s' for the tests: ctest gives them their paths "
+                     "(ctest --test-dir build); by hand, name the build's list of them, as in "
+                     "DECADE_TEST_PATHS=build/tests/test-paths.txt build/tests/decade_tests\n",
+                     name);
+        std::exit(2);
+    }
+    return found->second.c_str();
+}
+
+inline const char* report_program() {
+    return test_path("report");
+}
+inline const char* import_program() {
+    return test_path("import");
+}
+inline const char* own_log_program() {
+    return test_path("own_log_report");
+}
+inline const char* shipped_log_path() {
+    return test_path("shipped_log");
+}
+inline const char* reference_report_path() {
+    return test_path("reference_report");
+}
+inline const char* box_tolerance_path() {
+    return test_path("box_tolerance");
 }

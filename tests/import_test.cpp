@@ -65,12 +65,12 @@ outcome import(const std::vector<std::string>& args, sink where = sink::pipe,
     run_options options;
     options.args = args;
     options.expected_size = expected_size;
-    return run(DECADE_IMPORT_BINARY, where, options);
+    return run(import_program(), where, options);
 }
 
 // A table made from a good log, as an earlier build leaves it.
 void import_good(const std::string& out) {
-    ASSERT_EQ(0, import({DECADE_SHIPPED_LOG, out}).exit_code);
+    ASSERT_EQ(0, import({shipped_log_path(), out}).exit_code);
     ASSERT_TRUE(fs::exists(out));
 }
 
@@ -114,13 +114,13 @@ TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
 TEST(ImportProcess, ToleranceFileOverOneMiBIsRefused) {
     scratch s;
     const std::string out = s.path("out.cpp"), box = s.path("box.txt");
-    const std::string text = file_text(DECADE_BOX_TOLERANCE) + "# ";
+    const std::string text = file_text(box_tolerance_path()) + "# ";
     const std::string one_mib = text + std::string((1 << 20) - text.size() - 1, 'x') + "\n";
     s.file("box.txt", one_mib);
-    outcome r = import({"--tolerance=" + box, DECADE_SHIPPED_LOG, out});
+    outcome r = import({"--tolerance=" + box, shipped_log_path(), out});
     EXPECT_EQ(0, r.exit_code) << r.err;
     s.file("box.txt", one_mib + "\n");
-    r = import({"--tolerance=" + box, DECADE_SHIPPED_LOG, out});
+    r = import({"--tolerance=" + box, shipped_log_path(), out});
     EXPECT_EQ(1, r.exit_code);
     EXPECT_EQ(as_written(box + ": cannot read the tolerance file: larger than 1 MiB\n"), r.err);
     EXPECT_FALSE(fs::exists(out));
@@ -149,7 +149,7 @@ TEST(ImportProcess, FaultyToleranceFileLeavesNothing) {
         const std::string box = s.file("box.txt", c.text);
         const std::string out = s.path("out.cpp"), csv = s.path("out.csv"),
                           page = s.path("out.html");
-        const std::vector<std::string> args = {"--csv=" + csv, "--page=" + page, DECADE_SHIPPED_LOG,
+        const std::vector<std::string> args = {"--csv=" + csv, "--page=" + page, shipped_log_path(),
                                                out};
         ASSERT_EQ(0, import(args).exit_code);
         std::vector<std::string> judged = args;
@@ -169,8 +169,8 @@ TEST(ImportProcess, Utf8ByteOrderMarksChangeNothing) {
     const std::string log = s.path("log.txt"), box = s.path("box.txt"), out = s.path("out.cpp"),
                       csv = s.path("out.csv"), page = s.path("out.html");
     auto imported = [&](const std::string& mark) {
-        s.file("log.txt", mark + file_text(DECADE_SHIPPED_LOG) + "123.4\n");
-        s.file("box.txt", mark + file_text(DECADE_BOX_TOLERANCE));
+        s.file("log.txt", mark + file_text(shipped_log_path()) + "123.4\n");
+        s.file("box.txt", mark + file_text(box_tolerance_path()));
         const outcome r =
             import({"--csv=" + csv, "--page=" + page, "--tolerance=" + box, log, out});
         return std::vector<std::string>{std::to_string(r.exit_code), r.err, file_text(out.c_str()),
@@ -199,7 +199,7 @@ TEST(ImportProcess, OneByteLogIsOneReading) {
 TEST(ImportProcess, StrictStopsOnAnyOneWarning) {
     scratch s;
     const std::string out = s.path("out.cpp");
-    const std::string shipped = file_text(DECADE_SHIPPED_LOG);
+    const std::string shipped = file_text(shipped_log_path());
     const struct {
         const char* kind;
         std::string log;
@@ -245,7 +245,7 @@ TEST(ImportProcess, FailedImportSaysWhyAndLeavesNoTableNotEvenAnEarlierOne) {
     EXPECT_FALSE(fs::exists(out));
 
     const std::string nowhere = s.path("none") + "/out.cpp";
-    r = import({DECADE_SHIPPED_LOG, nowhere});
+    r = import({shipped_log_path(), nowhere});
     EXPECT_EQ(1, r.exit_code);
     EXPECT_EQ(0, r.signal);
     EXPECT_TRUE(r.err.ends_with(
@@ -273,7 +273,7 @@ TEST(ImportProcess, FoldersAndPipesAreNeitherLogsNorTables) {
     fs::create_directory(folder);
     ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
     for (const std::string& place : {folder, pipe}) {
-        r = import({DECADE_SHIPPED_LOG, place});
+        r = import({shipped_log_path(), place});
         EXPECT_EQ(1, r.exit_code);
         EXPECT_EQ("import_log: cannot write " + place + ": not a regular file\n", r.err);
     }
@@ -287,7 +287,7 @@ TEST(ImportProcess, LinkAtTheTablesPlaceIsReplacedNotFollowed) {
     scratch s;
     const std::string out = s.path("out.cpp"), elsewhere = s.file("elsewhere.cpp", "kept\n");
     fs::create_symlink(elsewhere, out);
-    const outcome r = import({DECADE_SHIPPED_LOG, out});
+    const outcome r = import({shipped_log_path(), out});
     EXPECT_EQ(0, r.exit_code) << r.err;
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
     EXPECT_EQ("kept\n", file_text(elsewhere.c_str()));
@@ -298,7 +298,7 @@ TEST(ImportProcess, FailedWriteExitsOneAndLeavesNoTable) {
     scratch s;
     const std::string out = s.path("out.cpp");
     import_good(out);
-    outcome r = import({DECADE_SHIPPED_LOG, out}, sink::file_limit, 1034);
+    outcome r = import({shipped_log_path(), out}, sink::file_limit, 1034);
     EXPECT_EQ(1, r.exit_code);
     EXPECT_EQ(0, r.signal);
     EXPECT_TRUE(r.err.ends_with("import_log: cannot write " + out + ": File too large\n")) << r.err;
@@ -366,7 +366,7 @@ TEST(ImportProcess, BytesInAFolderOfQuotesAndBackslashesAreNamedEscapedTwice) {
     const fs::path folder = s.dir / "a \"b\" \\c 'd'";
     fs::create_directory(folder);
     const std::string out = (folder / "out.cpp").string();
-    const outcome r = import({"--table=incbin", DECADE_SHIPPED_LOG, out});
+    const outcome r = import({"--table=incbin", shipped_log_path(), out});
     ASSERT_EQ(0, r.exit_code) << r.err;
     EXPECT_TRUE(fs::exists(folder / "out.bin"));
     EXPECT_NE(std::string::npos, file_text(out.c_str())
@@ -382,7 +382,7 @@ TEST(ImportProcess, FolderWithALineEndInItsNameIsRefused) {
     const fs::path folder = s.dir / "line\nend";
     fs::create_directory(folder);
     const std::string out = (folder / "out.cpp").string();
-    const outcome r = import({"--table=incbin", DECADE_SHIPPED_LOG, out});
+    const outcome r = import({"--table=incbin", shipped_log_path(), out});
     EXPECT_EQ(1, r.exit_code);
     EXPECT_TRUE(r.err.ends_with("import_log: cannot write " + (folder / "out.bin").string() +
                                 ": Invalid argument\n"))
@@ -426,7 +426,7 @@ TEST(ImportProcess, EndlessLineFromAPipeIsTooLongAtOnce) {
 TEST(ImportProcess, PageNamesTheLogAndToleranceFileWithoutTheirFolders) {
     const scratch s;
     const std::string log = s.file("own.txt", "300.0066\n300.0070\n123.4\n");
-    const std::string box = s.file("box.txt", file_text(DECADE_BOX_TOLERANCE));
+    const std::string box = s.file("box.txt", file_text(box_tolerance_path()));
     const std::string page = s.path("out.html");
     ASSERT_EQ(0,
               import({"--page=" + page, "--tolerance=" + box, log, s.path("out.cpp")}).exit_code);

@@ -23,7 +23,7 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 tolerance_data example_data() {
     tolerance_data data;
     tolerance_error error;
-    EXPECT_TRUE(read_tolerance(file_text(DECADE_BOX_TOLERANCE), data, error)) << error.what;
+    EXPECT_TRUE(read_tolerance(file_text(box_tolerance_path()), data, error)) << error.what;
     return data;
 }
 

@@ -118,7 +118,7 @@ TEST(ShippedLog, NamedRunsAreWhereTheLogSays) {
         {kohm60, "# 60000 ohm"}, {ohm300, "# 300 ohm"},   {ohm700, "# 700 ohm"},
         {ohm1000, "# 1000 ohm"}, {ohm20, "# 20 ohm"},     {ohm50, "# 50 ohm"},
     };
-    const std::vector<std::string> lines = lines_of(file_text(DECADE_SHIPPED_LOG));
+    const std::vector<std::string> lines = lines_of(file_text(shipped_log_path()));
     ASSERT_EQ(shipped_last_line, lines.size());
     for (const auto& r : runs) {
         ASSERT_LE(r.run.last, lines.size()) << r.comment;
@@ -134,7 +134,7 @@ TEST(ShippedLog, NamedRunsAreWhereTheLogSays) {
 TEST(LogAudit, ShippedLogOnlySummarises) {
     // Its runs at 100 ohm, 1, 10 and 100 kohm each feed two settings.
     EXPECT_EQ("log: 5410 readings, all in the report; 50 of 50 settings measured\n",
-              audit_text(file_text(DECADE_SHIPPED_LOG)));
+              audit_text(file_text(shipped_log_path())));
 }
 
 TEST(LogAudit, ReadingsInNoWindowAreOneStretchAcrossCommentAndBlankLines) {
@@ -182,7 +182,7 @@ TEST(LogAudit, ReadingAtNominalNamesTheValueAndEachSettingOfIt) {
                                "; a reading equal to nominal is never counted, so the report "
                                "leaves it out\n",
                            {line}),
-                  lines_of(audit_text(file_text(DECADE_SHIPPED_LOG) + c.reading + "\n"))[0]);
+                  lines_of(audit_text(file_text(shipped_log_path()) + c.reading + "\n"))[0]);
 }
 
 TEST(LogAudit, ZeroNegativeAndHugeReadings) {
@@ -460,7 +460,7 @@ TEST(LogAudit, RunsAtTwoLevelsAreNotTakenForWildReadings) {
     std::vector<std::string> again;
     for (double v : shipped_lines(ohm300.first, ohm300.last))
         again.push_back(reading_text(static_cast<float>(v * (1 + 300e-6))));
-    std::string apart = file_text(DECADE_SHIPPED_LOG);
+    std::string apart = file_text(shipped_log_path());
     for (std::size_t i = 0; i < 10; ++i)
         apart += again[i] + "\n";
     const std::string text = audit_text(apart);
@@ -585,7 +585,7 @@ TEST(LogAudit, ReadingOutsideEveryWindowIsPlacedNearestItsSetting) {
         expected += c.off;
         expected += " off it\nlog: 5410 of 5411 readings in the report; 50 of 50 settings "
                     "measured\n";
-        EXPECT_EQ(expected, audit_text(file_text(DECADE_SHIPPED_LOG) + reading + "\n"));
+        EXPECT_EQ(expected, audit_text(file_text(shipped_log_path()) + reading + "\n"));
     }
 }
 
@@ -632,7 +632,7 @@ TEST(LogAudit, WarningsPastTwentyAreCountedInOneNote) {
         {22, "log: note: 2 more warnings not shown"},
     };
     for (const auto& c : cases) {
-        std::string log = file_text(DECADE_SHIPPED_LOG);
+        std::string log = file_text(shipped_log_path());
         for (std::size_t i = 0; i < c.warnings; ++i)
             log += i % 2 == 0 ? "123.4\n" : "-1\n";
         const audit_result result = audit(log);

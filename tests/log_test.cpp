@@ -342,7 +342,7 @@ TEST(Diagnostic, WholeLogFaultsGiveTheFileAndTheLimits) {
 }
 
 TEST(ShippedLog, ReadsAsTheCompiledInTableBitForBit) {
-    const std::string text = file_text(DECADE_SHIPPED_LOG);
+    const std::string text = file_text(shipped_log_path());
     std::vector<float> readings = readings_of(text);
     ASSERT_EQ(5410u, readings.size());
     ASSERT_EQ(readings.size(), all_readings().size());

@@ -18,7 +18,7 @@ const std::vector<float> own_log = {
 };
 
 std::string program_output() {
-    return output_of(DECADE_OWN_LOG_BINARY);
+    return output_of(own_log_program());
 }
 
 } // namespace

@@ -14,11 +14,11 @@
 namespace {
 
 outcome run_report(sink where, const run_options& options = {}) {
-    return run(DECADE_REPORT_BINARY, where, options);
+    return run(report_program(), where, options);
 }
 
 std::string reference_report() {
-    return as_written(file_text(DECADE_REFERENCE_REPORT)); // the size line included
+    return as_written(file_text(reference_report_path())); // the size line included
 }
 
 const std::string write_error = "decade-report: write error: ";

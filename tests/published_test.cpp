@@ -55,7 +55,7 @@ const char* const published[10][5] = {
 
 TEST(Published, BinaryWritesSizeLineThenTheReport) {
     EXPECT_EQ(as_written("Size 21640\r\n" + report_of_shipped_table()),
-              output_of(DECADE_REPORT_BINARY));
+              output_of(report_program()));
 }
 
 TEST(Published, HeadingAndSixteenEchoLinesPrecedeTheTable) {
@@ -155,9 +155,9 @@ TEST(Published, TextileRowZeroIsInvalidInBothTables) {
 // The reference was checked line by line against the published figures and
 // against an independent re-implementation before it was committed.
 TEST(Published, WholeReportMatchesTheReference) {
-    const std::string reference = file_text(DECADE_REFERENCE_REPORT);
+    const std::string reference = file_text(reference_report_path());
     ASSERT_FALSE(reference.empty());
-    std::string report = output_of(DECADE_REPORT_BINARY);
+    std::string report = output_of(report_program());
     EXPECT_EQ(93u, lines_of(report).size());
     EXPECT_EQ(as_written(reference), report);
 }

@@ -162,7 +162,7 @@ void expect_file_matches(const std::string& log, const std::string& outliers_300
 } // namespace
 
 TEST(ResultsFile, ShippedLogMatchesAnEvaluationOfItsOwn) {
-    expect_file_matches(file_text(DECADE_SHIPPED_LOG), "0");
+    expect_file_matches(file_text(shipped_log_path()), "0");
 }
 
 TEST(ResultsFile, SettingWithoutReadingsHasEmptyFieldsAndAGlitchIsCounted) {
@@ -197,7 +197,7 @@ std::map<std::size_t, std::string> two_not_judged_one_failing() {
 
 TEST(ResultsFile, JudgedColumnsMatchAnEvaluationOfTheirOwn) {
     const std::string log = shipped_replacing(two_not_judged_one_failing());
-    const std::string box = file_text(DECADE_BOX_TOLERANCE);
+    const std::string box = file_text(box_tolerance_path());
     expect_file_matches(log, "0", box);
     const std::vector<std::string> rows =
         split(results_csv(evaluate_log(log, box).results), "\r\n");
@@ -296,7 +296,7 @@ TEST(ResultsPage, DecadeAxesNameNominalValuesInTheirUnit) {
 // the 10 ohm decade that are not judged.
 TEST(ResultsFile, BuildNotesTheFailBeforeTheSettingsNotJudged) {
     const evaluated e = evaluate_log(shipped_replacing(two_not_judged_one_failing()),
-                                     file_text(DECADE_BOX_TOLERANCE));
+                                     file_text(box_tolerance_path()));
     const std::vector<std::string> lines = split(conformity_summary(*e.results.judged), "\n");
     ASSERT_LE(3u, lines.size());
     EXPECT_TRUE(
@@ -323,7 +323,7 @@ std::string judged_page(const std::string& rule = "") {
     std::map<std::size_t, std::string> lines = two_not_judged_one_failing();
     for (std::size_t line = ohm300.first; line <= ohm300.last; ++line)
         lines[line] = "300.0066";
-    std::string box = file_text(DECADE_BOX_TOLERANCE);
+    std::string box = file_text(box_tolerance_path());
     if (!rule.empty())
         box.replace(box.find("rule = guarded 1"), std::string("rule = guarded 1").size(),
                     "rule = " + rule);
@@ -403,8 +403,8 @@ TEST(TextFormat, LongTextComesBackWhole) {
 // and the settings not judged for one reason share a row.
 TEST(ResultsPage, FailsComeBeforeTheSettingsNotJudgedWhichShareARow) {
     const std::string own =
-        (std::filesystem::path(DECADE_BOX_TOLERANCE).parent_path() / "own.txt").string();
-    const evaluated e = evaluate_log(file_text(own.c_str()), file_text(DECADE_BOX_TOLERANCE));
+        (std::filesystem::path(box_tolerance_path()).parent_path() / "own.txt").string();
+    const evaluated e = evaluate_log(file_text(own.c_str()), file_text(box_tolerance_path()));
     const std::string rows =
         between(results_page(e.results, "own.txt", e.audit_text), "<tbody>", "</tbody>");
     const std::vector<std::string> row = split(rows, "<tr>");
@@ -424,7 +424,7 @@ TEST(ResultsPage, FailsComeBeforeTheSettingsNotJudgedWhichShareARow) {
 
 // The page goes to customers: the build machine's folders stay out of it.
 TEST(ResultsPage, NamesTheLogAndTheToleranceFileByTheirNamesAlone) {
-    evaluated e = evaluate_log(two_settings, file_text(DECADE_BOX_TOLERANCE));
+    evaluated e = evaluate_log(two_settings, file_text(box_tolerance_path()));
     e.results.judged->file = "/home/bench/box.txt";
     const std::string page = results_page(e.results, "/home/bench/own.txt", e.audit_text);
     EXPECT_EQ(std::string::npos, page.find("/home")) << page;

@@ -34,7 +34,7 @@ inline constexpr std::size_t shipped_last_line = 5458;
 // first) replaced by `lines`.
 inline std::string shipped_with(std::size_t first, std::size_t last,
                                 const std::vector<std::string>& lines) {
-    const std::string text = file_text(DECADE_SHIPPED_LOG);
+    const std::string text = file_text(shipped_log_path());
     std::string out;
     std::size_t line = 1, at = 0;
     auto insert = [&] {
@@ -57,7 +57,7 @@ inline std::string shipped_with(std::size_t first, std::size_t last,
 
 // The shipped log with single lines replaced.
 inline std::string shipped_replacing(const std::map<std::size_t, std::string>& lines) {
-    const std::string text = file_text(DECADE_SHIPPED_LOG);
+    const std::string text = file_text(shipped_log_path());
     std::string out;
     std::size_t line = 1;
     for (std::size_t at = 0, end; at < text.size(); at = end + 1, ++line) {
@@ -70,7 +70,7 @@ inline std::string shipped_replacing(const std::map<std::size_t, std::string>& l
 
 // The readings of lines first-last of the shipped log.
 inline std::vector<double> shipped_lines(std::size_t first, std::size_t last) {
-    const std::string text = file_text(DECADE_SHIPPED_LOG);
+    const std::string text = file_text(shipped_log_path());
     std::vector<double> values;
     std::size_t line = 1;
     for (std::size_t at = 0, end; at < text.size(); at = end + 1, ++line) {

@@ -44,9 +44,9 @@ TEST(ToleranceFile, ExampleReadsAndSoDoesItsUntidyTwin) {
         "acceptance (w = 1 U)";
     // The example of tests/logs/box.txt: a box of precision steps, as its
     // maker states it, measured with an 8½-digit meter at its 99 % figures.
-    EXPECT_EQ(expected, read(file_text(DECADE_BOX_TOLERANCE)));
+    EXPECT_EQ(expected, read(file_text(box_tolerance_path())));
     // As a Windows editor saves it, with a UTF-8 byte-order mark.
-    EXPECT_EQ(expected, read("\xef\xbb\xbf" + file_text(DECADE_BOX_TOLERANCE)));
+    EXPECT_EQ(expected, read("\xef\xbb\xbf" + file_text(box_tolerance_path())));
     // Tabs, CR LF, no blanks, comments after values, the ohm term first,
     // a single term, a sign, an exponent, and the meter's ranges in any order.
     EXPECT_EQ(expected, read("rule\t=\tguarded 1e0   # agreed with the customer\r\n"
