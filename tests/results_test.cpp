@@ -17,6 +17,7 @@
 #include "base/text_format.h"
 #include "judgement/judgement.h"
 #include "log/log_reader.h"
+#include "results/columns.h"
 #include "results/conformity.h"
 #include "results/results.h"
 #include "results/results_page.h"
@@ -85,18 +86,18 @@ void expect_row(const std::vector<reading_at>& log, unsigned p, unsigned d,
     for (const reading_at& r : log)
         if (nominal - half < r.value && r.value < nominal + half && r.value != nominal)
             taken.push_back(r);
-    ASSERT_EQ(24u, row.size());
-    EXPECT_EQ(std::to_string(p), row[0]);
-    EXPECT_EQ("1E" + std::to_string(d + 1), row[1]);
-    EXPECT_EQ(std::to_string(static_cast<long>(nominal)), row[2]);
-    EXPECT_EQ(std::to_string(taken.size()), row[3]);
+    ASSERT_EQ(result_column_count, row.size());
+    EXPECT_EQ(std::to_string(p), row[column_index("position")]);
+    EXPECT_EQ("1E" + std::to_string(d + 1), row[column_index("decade")]);
+    EXPECT_EQ(std::to_string(static_cast<long>(nominal)), row[column_index("nominal_ohm")]);
+    EXPECT_EQ(std::to_string(taken.size()), row[column_index("count")]);
     if (judged && taken.size() >= 2)
         expect_judged(nominal, d, taken, row);
     else
-        for (std::size_t i = 13; i < 24; ++i)
+        for (std::size_t i = first_judged_column; i < result_column_count; ++i)
             EXPECT_EQ("", row[i]) << "column " << i;
     if (taken.empty()) {
-        for (std::size_t i = 4; i < 12; ++i)
+        for (std::size_t i = column_index("mean_ohm"); i < column_index("outliers"); ++i)
             EXPECT_EQ("", row[i]) << "column " << i;
         return;
     }
@@ -112,18 +113,20 @@ void expect_row(const std::vector<reading_at>& log, unsigned p, unsigned d,
     for (const reading_at& r : taken)
         squares += (r.value - mean) * (r.value - mean);
     const double sd_ppm = std::sqrt(squares / (n - 1)) / nominal * 1e6;
-    EXPECT_EQ(mean, std::stod(row[4])) << row[4];
-    EXPECT_EQ((mean / nominal - 1) * 1e6, std::stod(row[5])) << row[5];
+    EXPECT_EQ(mean, std::stod(row[column_index("mean_ohm")])) << row[column_index("mean_ohm")];
+    EXPECT_EQ((mean / nominal - 1) * 1e6, std::stod(row[column_index("deviation_ppm")]))
+        << row[column_index("deviation_ppm")];
     if (taken.size() < 2) {
-        EXPECT_EQ("", row[6] + row[7]);
+        EXPECT_EQ("", row[column_index("stdev_ppm")] + row[column_index("u_mean_ppm")]);
     } else {
-        EXPECT_NEAR(sd_ppm, std::stod(row[6]), 1e-9 * sd_ppm);
-        EXPECT_NEAR(sd_ppm / std::sqrt(n), std::stod(row[7]), 1e-9 * sd_ppm);
+        EXPECT_NEAR(sd_ppm, std::stod(row[column_index("stdev_ppm")]), 1e-9 * sd_ppm);
+        EXPECT_NEAR(sd_ppm / std::sqrt(n), std::stod(row[column_index("u_mean_ppm")]),
+                    1e-9 * sd_ppm);
     }
-    EXPECT_EQ(low, std::stof(row[8]));
-    EXPECT_EQ(high, std::stof(row[9]));
-    EXPECT_EQ(std::to_string(taken.front().line), row[10]);
-    EXPECT_EQ(std::to_string(taken.back().line), row[11]);
+    EXPECT_EQ(low, std::stof(row[column_index("min_ohm")]));
+    EXPECT_EQ(high, std::stof(row[column_index("max_ohm")]));
+    EXPECT_EQ(std::to_string(taken.front().line), row[column_index("first_line")]);
+    EXPECT_EQ(std::to_string(taken.back().line), row[column_index("last_line")]);
 }
 
 // The columns of the judgement against tests/logs/box.txt, worked out here
@@ -165,23 +168,24 @@ void expect_judged(double nominal, unsigned d, const std::vector<reading_at>& ta
         std::size_t column;
         double expected;
     } figures[] = {
-        {13, ppm(deviation)},
-        {14, ppm(tolerance)},
-        {15, ppm(u_meter)},
-        {16, ppm(u_other)},
-        {17, ppm(u_c)},
-        {18, nu},
-        {19, k},
-        {20, ppm(big_u)},
-        {21, tolerance / big_u},
-        {22, ppm(limit)},
+        {column_index("judged_deviation_ppm"), ppm(deviation)},
+        {column_index("tolerance_ppm"), ppm(tolerance)},
+        {column_index("u_meter_ppm"), ppm(u_meter)},
+        {column_index("u_other_ppm"), ppm(u_other)},
+        {column_index("u_c_ppm"), ppm(u_c)},
+        {column_index("nu_eff"), nu},
+        {column_index("k"), k},
+        {column_index("U_ppm"), ppm(big_u)},
+        {column_index("tur"), tolerance / big_u},
+        {column_index("acceptance_ppm"), ppm(limit)},
     };
     for (const auto& f : figures) {
         ASSERT_FALSE(row[f.column].empty()) << nominal << " Ω, column " << f.column;
         EXPECT_NEAR(f.expected, std::stod(row[f.column]), 1e-9 * std::fabs(f.expected))
             << nominal << " Ω, column " << f.column;
     }
-    EXPECT_EQ(std::fabs(deviation) <= limit ? "pass" : "fail", row[23]) << nominal << " Ω";
+    EXPECT_EQ(std::fabs(deviation) <= limit ? "pass" : "fail", row[column_index("verdict")])
+        << nominal << " Ω";
 }
 
 void expect_file_matches(const std::string& log, const std::string& outliers_300,
@@ -198,7 +202,8 @@ void expect_file_matches(const std::string& log, const std::string& outliers_300
         for (unsigned d = 0; d < 5; ++d) {
             const std::vector<std::string> row = split(lines[(p - 1) * 5 + d + 1], ",");
             expect_row(e.readings, p, d, row, !box.empty());
-            EXPECT_EQ(p == 3 && d == 1 ? outliers_300 : "0", row[12]) << p << " " << d;
+            EXPECT_EQ(p == 3 && d == 1 ? outliers_300 : "0", row[column_index("outliers")])
+                << p << " " << d;
         }
 }
 

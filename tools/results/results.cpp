@@ -1,15 +1,18 @@
 #include "results/results.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <string>
 
 #include "analysis/classify.h"
 #include "analysis/stats.h"
 #include "log/log_reader.h"
 #include "log/setting_finder.h"
+#include "results/columns.h"
 
 void chart_column::add(float value) {
     low = count == 0 ? value : std::min(low, value);
@@ -51,9 +54,20 @@ void report_figures(std::span<const float> readings, log_results& results) {
             results.nominal[p][d] = g.nominal[p][d];
 }
 
+// The setting finder and the report's classify() test the same windows,
+// and a setting's chart columns are sized by classify()'s count.  Were the
+// two ever to disagree, the figures would mix two counts: the build stops
+// instead of writing past the chart's columns.
+[[noreturn]] void counts_disagree(setting at) {
+    throw std::logic_error(setting_label(at) +
+                           ": the setting finder and the report count different readings");
+}
+
 // The reading of index i, taken by setting `at`, into that setting's figures.
 void take(log_results& results, tally& t, setting at, std::size_t i, float reading) {
     setting_figures& s = results.settings[at.p][at.d];
+    if (t.seen >= s.count)
+        counts_disagree(at);
     const double nominal = results.nominal[at.p][at.d];
     const double off = reading - s.mean;
     t.squares += off * off;
@@ -109,6 +123,8 @@ log_results evaluate(std::span<const float> readings, const audit_findings& foun
         for (unsigned d = 0; d < decade_count; ++d) {
             setting_figures& s = results.settings[p][d];
             const tally& t = tallies[p][d];
+            if (t.seen != s.count)
+                counts_disagree({p, d});
             if (t.seen == 0)
                 continue;
             const double nominal = results.nominal[p][d];
@@ -129,43 +145,76 @@ log_results evaluate(std::span<const float> readings, const audit_findings& foun
 
 namespace {
 
+using csv_row = std::array<std::string, result_column_count>;
+
 // Empty where no figure exists: never "nan" or "inf".
 std::string figure(double value) {
     return std::isfinite(value) ? double_text(value) : "";
 }
 
-// The judgement's columns of one setting, each with its comma before it.
-std::string judged_fields(const log_results& results, unsigned p, unsigned d) {
-    constexpr std::size_t columns = 11;
-    const judgement* j = results.judged ? &results.judged->settings[p][d] : nullptr;
-    if (!j || j->outcome == verdict::not_judged)
-        return std::string(columns, ',');
-    auto ppm = [j](double ohms) { return "," + figure(relative_ppm(ohms, j->nominal)); };
-    return "," + figure(deviation_ppm(*j)) + ppm(j->tolerance) + ppm(j->u_meter) + ppm(j->u_other) +
-           ppm(j->u_c) + "," + figure(j->nu_eff) + "," + figure(j->k) + ppm(j->expanded) + "," +
-           figure(j->tur) + "," + (j->limit ? figure(relative_ppm(*j->limit, j->nominal)) : "") +
-           "," + verdict_word(j->outcome);
+// A setting's place and the report's figures with those added to them; a
+// setting without readings has its count and outliers, nothing else.
+void figure_fields(const log_results& results, unsigned p, unsigned d, csv_row& row) {
+    const setting_figures& s = results.settings[p][d];
+    row[column_index("position")] = std::to_string(p);
+    row[column_index("decade")] = "1E" + std::to_string(d + 1);
+    row[column_index("nominal_ohm")] = std::to_string(std::llround(results.nominal[p][d]));
+    row[column_index("count")] = std::to_string(s.count);
+    row[column_index("outliers")] = std::to_string(s.far_count);
+    if (s.count == 0)
+        return;
+    row[column_index("mean_ohm")] = figure(s.mean);
+    row[column_index("deviation_ppm")] = figure(s.ppm);
+    row[column_index("stdev_ppm")] = figure(s.stdev_ppm);
+    row[column_index("u_mean_ppm")] = figure(s.u_mean_ppm);
+    row[column_index("min_ohm")] = reading_text(s.min);
+    row[column_index("max_ohm")] = reading_text(s.max);
+    row[column_index("first_line")] = std::to_string(s.first_line);
+    row[column_index("last_line")] = std::to_string(s.last_line);
+}
+
+// The judgement's columns, where the setting is judged.
+void judged_fields(const judgement& j, csv_row& row) {
+    if (j.outcome == verdict::not_judged)
+        return;
+    auto ppm = [&j](double ohms) { return figure(relative_ppm(ohms, j.nominal)); };
+    row[column_index("judged_deviation_ppm")] = figure(deviation_ppm(j));
+    row[column_index("tolerance_ppm")] = ppm(j.tolerance);
+    row[column_index("u_meter_ppm")] = ppm(j.u_meter);
+    row[column_index("u_other_ppm")] = ppm(j.u_other);
+    row[column_index("u_c_ppm")] = ppm(j.u_c);
+    row[column_index("nu_eff")] = figure(j.nu_eff);
+    row[column_index("k")] = figure(j.k);
+    row[column_index("U_ppm")] = ppm(j.expanded);
+    row[column_index("tur")] = figure(j.tur);
+    row[column_index("acceptance_ppm")] = j.limit ? ppm(*j.limit) : "";
+    row[column_index("verdict")] = verdict_word(j.outcome);
+}
+
+// The fields joined by commas, with a CR LF line end: no field holds a
+// comma, a quote or a line end, so none is quoted.
+template <typename Fields> std::string csv_line(const Fields& fields) {
+    std::string line;
+    const char* comma = "";
+    for (const auto& field : fields) {
+        line += comma;
+        line += field;
+        comma = ",";
+    }
+    return line + "\r\n";
 }
 
 } // namespace
 
 std::string results_csv(const log_results& results) {
-    std::string csv = "position,decade,nominal_ohm,count,mean_ohm,deviation_ppm,stdev_ppm,"
-                      "u_mean_ppm,min_ohm,max_ohm,first_line,last_line,outliers,"
-                      "judged_deviation_ppm,tolerance_ppm,u_meter_ppm,u_other_ppm,u_c_ppm,nu_eff,"
-                      "k,U_ppm,tur,acceptance_ppm,verdict\r\n";
+    std::string csv = csv_line(result_columns);
     for (unsigned p = 1; p < positions; ++p)
         for (unsigned d = 0; d < decade_count; ++d) {
-            const setting_figures& s = results.settings[p][d];
-            const bool any = s.count > 0;
-            auto field = [any](const std::string& text) { return "," + (any ? text : ""); };
-            csv += std::to_string(p) + ",1E" + std::to_string(d + 1) + "," +
-                   std::to_string(std::llround(results.nominal[p][d])) + "," +
-                   std::to_string(s.count) + field(figure(s.mean)) + field(figure(s.ppm)) +
-                   field(figure(s.stdev_ppm)) + field(figure(s.u_mean_ppm)) +
-                   field(reading_text(s.min)) + field(reading_text(s.max)) +
-                   field(std::to_string(s.first_line)) + field(std::to_string(s.last_line)) + "," +
-                   std::to_string(s.far_count) + judged_fields(results, p, d) + "\r\n";
+            csv_row row;
+            figure_fields(results, p, d, row);
+            if (results.judged)
+                judged_fields(results.judged->settings[p][d], row);
+            csv += csv_line(row);
         }
     return csv;
 }

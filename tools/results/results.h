@@ -55,7 +55,8 @@ struct setting_figures {
 struct log_judgement {
     std::string file, text; // the file's name and its text, as given
     tolerance_data data;
-    // std::array, not a C array: the results are moved whole.
+    // std::array, not a C array, so that the grid can be handed to a
+    // function by reference with its size in its type.
     std::array<std::array<judgement, decade_count>, positions> settings;
 };
 
