@@ -29,7 +29,7 @@ namespace {
 const std::string usage = "usage: import_log [--strict] [--table=literal|incbin]\n"
                           "       [--byte-order=little|big] [--name=NAME]\n"
                           "       [--csv=RESULTS.csv] [--page=RESULTS.html]\n"
-                          "       [--tolerance=BOX.txt] LOG OUT.cpp\n";
+                          "       [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp\n";
 const std::string line_note = ": note: a line holds one reading in ohms, a decimal number such as "
                               "10.002078 or +1.0002078E+01, or is blank, or starts with #\n";
 
@@ -95,7 +95,7 @@ TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
     const std::string log = s.file("log.txt", "10.002\n");
     const std::string out = s.path("out.cpp");
     for (const char* option : {"--name=", "--byte-order=", "--byte-order=middle", "--table=embed",
-                               "--csv=", "--page=", "--tolerance="}) {
+                               "--csv=", "--page=", "--tolerance=", "--history="}) {
         outcome r = import({option, log, out});
         EXPECT_EQ(2, r.exit_code) << option;
         EXPECT_EQ(as_written(usage), r.err) << option;

@@ -10,12 +10,15 @@
 //
 //   import_log [--strict] [--table=literal|incbin] [--byte-order=little|big]
 //              [--name=NAME] [--csv=RESULTS.csv] [--page=RESULTS.html]
-//              [--tolerance=BOX.txt] LOG OUT.cpp
+//              [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp
 // With --csv and --page it also writes the log's results file and its page
 // of charts (results.h, results_page.h).  With --tolerance it judges each
 // setting against the tolerance file (tolerance_file.h, conformity.h): a
 // fault in the file stops the import like a fault in the log, and the
 // judgement is summed up after the audit and goes into both files.
+// Each --history names an earlier results file of the box, or a folder of
+// them: each setting's change and drift are summed up after the judgement
+// (assemble.h), and a fault in one stops the import too.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +37,8 @@
 #endif
 
 #include "audit/log_audit.h"
+#include "history/assemble.h"
+#include "history/calibration_record.h"
 #include "judgement/tolerance_file.h"
 #include "log/log_reader.h"
 #include "results/conformity.h"
@@ -113,21 +118,31 @@ bool take_flag(int& argc, char** argv, std::string_view flag) {
     return found;
 }
 
-// Takes OPTION=VALUE out of argv into `value`, as take_flag does; false
-// when the value is empty, as a file name cannot be.
-bool take_value(int& argc, char** argv, std::string_view option, std::string& value) {
+// Takes each OPTION=VALUE out of argv into `values`, as take_flag does;
+// false when a value is empty, as a file name cannot be.
+bool take_values(int& argc, char** argv, std::string_view option,
+                 std::vector<std::string>& values) {
     bool named = true;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg.substr(0, option.size()) == option) {
-            value = arg.substr(option.size());
-            named = named && !value.empty();
+            values.emplace_back(arg.substr(option.size()));
+            named = named && !values.back().empty();
         } else {
             argv[kept++] = argv[i];
         }
     }
     argc = kept;
+    return named;
+}
+
+// The same for an option given once: the last value counts.
+bool take_value(int& argc, char** argv, std::string_view option, std::string& value) {
+    std::vector<std::string> values;
+    const bool named = take_values(argc, argv, option, values);
+    if (!values.empty())
+        value = values.back();
     return named;
 }
 
@@ -162,6 +177,43 @@ bool read_tolerance_file(const std::string& path, log_judgement& judged) {
     return true;
 }
 
+// The calibration's record in the log's heading; false, having said where,
+// for a faulty field.
+bool read_heading(const log_reader& reader, const char* log, calibration_record& record) {
+    std::vector<heading_line> heading;
+    for (std::size_t i = 0; i < reader.heading().size(); ++i)
+        heading.push_back({reader.heading_lines()[i], reader.heading()[i]});
+    record_error error;
+    if (!read_record(heading, record, error)) {
+        std::fputs(record_diagnostic(log, error).c_str(), stderr);
+        return false;
+    }
+    return true;
+}
+
+// The box's history where the log gives its date; false, having said why,
+// for a history without that date or with a faulty results file.
+bool add_history(log_results& results, const char* log, const std::vector<std::string>& paths) {
+    if (!results.record.date) {
+        if (!paths.empty())
+            std::fprintf(stderr,
+                         "%s: the history needs the calibration's date: add a line "
+                         "'# date: YYYY-MM-DD' to the log's heading\n",
+                         log);
+        return paths.empty();
+    }
+    const record_field* item = find_field(results.record, record_key::item);
+    std::vector<earlier_results> earlier;
+    std::string error;
+    if (!read_history(paths, *results.record.date, item ? item->value : "", results.nominal,
+                      earlier, error)) {
+        std::fputs(error.c_str(), stderr);
+        return false;
+    }
+    results.history = make_history(results, log, earlier);
+    return true;
+}
+
 // The results file and the page of charts, where asked for.
 bool write_results(const log_results& results, const char* log, const std::string& audit_text,
                    const std::string& csv, const std::string& page, std::string& failed) {
@@ -178,14 +230,16 @@ int main(int argc, char** argv) {
     table_output output;
     const bool strict = take_flag(argc, argv, "--strict");
     std::string csv, page, tolerance;
+    std::vector<std::string> history;
     const bool named = take_value(argc, argv, "--csv=", csv) &&
                        take_value(argc, argv, "--page=", page) &&
-                       take_value(argc, argv, "--tolerance=", tolerance);
+                       take_value(argc, argv, "--tolerance=", tolerance) &&
+                       take_values(argc, argv, "--history=", history);
     if (!named || !output.take_options(argc, argv) || argc != 3) {
         std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin]\n"
                              "       [--byte-order=little|big] [--name=NAME]\n"
                              "       [--csv=RESULTS.csv] [--page=RESULTS.html]\n"
-                             "       [--tolerance=BOX.txt] LOG OUT.cpp\n");
+                             "       [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp\n");
         return 2;
     }
     const char* log = argv[argc - 2];
@@ -227,6 +281,9 @@ int main(int argc, char** argv) {
         std::fputs(diagnostic(log, reader.error()).c_str(), stderr);
         return 1;
     }
+    calibration_record record;
+    if (!read_heading(reader, log, record))
+        return 1;
     const audit_findings found = std::move(audit).finish();
     const std::string audit_said = audit_text(found, log, strict);
     std::fputs(audit_said.c_str(), stderr);
@@ -238,9 +295,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     log_results results;
-    if (!csv.empty() || !page.empty() || !tolerance.empty()) {
+    if (!csv.empty() || !page.empty() || !tolerance.empty() || !history.empty()) {
         results = evaluate(readings, found);
         results.heading = reader.heading();
+        results.record = std::move(record);
     }
     if (!tolerance.empty()) {
         std::string error;
@@ -250,6 +308,10 @@ int main(int argc, char** argv) {
         }
         std::fputs(conformity_summary(results).c_str(), stderr);
     }
+    if (!add_history(results, log, history))
+        return 1;
+    if (!history.empty())
+        std::fputs(history_summary(*results.history, log).c_str(), stderr);
     std::string failed;
     if (!output.write(readings, out, failed) ||
         !write_results(results, log, audit_said, csv, page, failed)) {

@@ -14,11 +14,9 @@
 #include <vector>
 
 #include "analysis/grid.h"
+#include "history/drift.h"
 
 using calendar_date = std::chrono::year_month_day;
-
-// Whether a setting is expected to meet its tolerance when it comes back.
-enum class outlook : std::uint8_t { none, stays, may_leave, leaves };
 
 // Where a point's standard uncertainty comes from.
 enum class u_source : std::uint8_t {
@@ -36,27 +34,17 @@ struct history_point {
     u_source from = u_source::none;
 };
 
-// The weighted least-squares line x = a + b·t, in ppm and ppm a year, with
-// the variances and covariance of a and b, widened by `birge` (χ²/(m − 2)
-// where that exceeds 1, else 1).
-struct drift_line {
-    double a = 0, b = 0;
-    double var_a = 0, var_b = 0, cov_ab = 0;
-    double birge = 1;
-    std::size_t points = 0;
-};
-
 struct setting_history {
     // By date; this calibration's point last, where it has readings.
     std::vector<history_point> points;
-    std::optional<std::size_t> previous; // in `points`: the latest earlier one
-    double change = std::numeric_limits<double>::quiet_NaN();   // x now − x then
-    double u_change = std::numeric_limits<double>::quiet_NaN(); // where both have a u
-    std::optional<drift_line> line;
+    std::optional<std::size_t> previous;                      // in `points`: the latest earlier one
+    double change = std::numeric_limits<double>::quiet_NaN(); // x now − x then
+    double u_change = std::numeric_limits<double>::quiet_NaN();  // where both have a u
+    std::optional<drift_line> line;                              // drift.h
     double predicted = std::numeric_limits<double>::quiet_NaN(); // at the due date
     double u_predicted = std::numeric_limits<double>::quiet_NaN();
     double tolerance = std::numeric_limits<double>::quiet_NaN(); // T, ppm
-    outlook out = outlook::none;
+    std::optional<outlook> out; // with a drift line and a tolerance
 };
 
 // One calibration: an earlier results file, or this log (the last).
@@ -72,10 +60,8 @@ struct history_results {
     calendar_date due;
     unsigned interval_months = 12;
     std::array<std::array<setting_history, decade_count>, positions> settings;
-    // The longest interval, 0 to max_supported_months, at which every
+    // The longest interval, 0 to longest_supported_months, at which every
     // setting with a drift line and a tolerance stays; none without such
     // a setting.
-    std::optional<unsigned> supported_months;
+    std::optional<int> supported_months;
 };
-
-inline constexpr unsigned max_supported_months = 60;
