@@ -61,9 +61,14 @@ std::string outlook_counts(const std::vector<noted>& all) {
         else
             ++without;
     }
-    std::string text =
-        format("%zu settings stay, %zu may leave, %zu leave", counts[0], counts[1], counts[2]);
-    return text + (without > 0 ? format(", %zu without a drift line", without) : "");
+    auto agreeing = [](std::size_t n, const char* one, const char* more) {
+        return format("%zu %s", n, n == 1 ? one : more);
+    };
+    return format("%zu setting%s measured: ", all.size(), all.size() == 1 ? "" : "s") +
+           agreeing(counts[0], "stays", "stay") + ", " +
+           agreeing(counts[1], "may leave", "may leave") + ", " +
+           agreeing(counts[2], "leaves", "leave") +
+           (without > 0 ? format(", %zu without a drift line", without) : "");
 }
 
 // Without tolerances: the largest change and the largest drift, by size.
