@@ -185,6 +185,14 @@ TEST(BoxHistory, BuildNotesTheSettingsThatLeaveWorstFirst) {
     EXPECT_NE(std::string::npos,
               history_summary(h, "log.txt")
                   .find("; the drift supports an interval of 60 months or more\n"));
+    // More than five earlier dates are given as a span.
+    for (int year = 2020; year < 2025; ++year)
+        h.calibrations.insert(h.calibrations.begin() + year - 2020,
+                              {"", std::chrono::year{year} / March / 1, ""});
+    EXPECT_TRUE(
+        history_summary(h, "log.txt")
+            .starts_with("log.txt: 6 earlier calibrations (2020-03-01 to 2025-03-01), due "))
+        << history_summary(h, "log.txt");
 }
 
 TEST(BoxHistory, BuildWithoutToleranceGivesTheLargestChangeAndDrift) {

@@ -239,7 +239,7 @@ TEST(ImportProcess, FaultyHistoryStopsAtItsFileAndLineAndLeavesNothing) {
         ASSERT_EQ(0, import(args).exit_code);
         s.file("log.txt", c.log);
         for (const std::string& path : c.history)
-            args.insert(args.begin(), "--history=" + at + path);
+            args.insert(args.begin(), "--history=" + s.path(path));
         const outcome r = import(args);
         EXPECT_EQ(1, r.exit_code) << c.said;
         EXPECT_TRUE(r.err.ends_with(as_written(at + replaced(c.said, "@", at)))) << r.err;

@@ -35,11 +35,18 @@ std::vector<noted> settings_of(const history_results& history) {
     return all;
 }
 
+// Up to this many earlier dates are listed; more are given as a span.
+constexpr std::size_t listed_dates = 5;
+
 std::string calibrations_text(const history_results& history) {
     const std::size_t earlier = history.calibrations.size() - 1;
     std::string text = format("%zu earlier calibration%s (", earlier, earlier == 1 ? "" : "s");
-    for (std::size_t i = 0; i < earlier; ++i)
-        text += (i > 0 ? ", " : "") + date_text(history.calibrations[i].date);
+    if (earlier > listed_dates)
+        text += date_text(history.calibrations.front().date) + " to " +
+                date_text(history.calibrations[earlier - 1].date);
+    else
+        for (std::size_t i = 0; i < earlier; ++i)
+            text += (i > 0 ? ", " : "") + date_text(history.calibrations[i].date);
     return text + "), due " + date_text(history.due);
 }
 
