@@ -186,9 +186,9 @@ TEST(HistoryDrift, OnlyPointsWithAnUncertaintyAtTwoTimesMakeALine) {
     EXPECT_FALSE(fit_drift(one_usable));
     const drift_point one_time[] = {{0, 1, 1}, {0, 3, 1}};
     EXPECT_FALSE(fit_drift(one_time));
-    // Two points: the line through them, never scaled.  From (−1, 1) to
-    // (0, 3): a = 3, b = 2; var b = 1/Σw(t − t̄)² = 1/(1/2) = 2.
-    const drift_point two[] = {{-1, 1, 1}, {-2, 100, std::nullopt}, {0, 3, 1}};
+    // Two points among others: the line through them, never scaled.  From
+    // (−1, 1) to (0, 3): a = 3, b = 2; var b = 1/Σw(t − t̄)² = 1/(1/2) = 2.
+    const drift_point two[] = {{-1, 1, 1}, {-2, 100, std::nullopt}, {-3, 50, 0}, {0, 3, 1}};
     const std::optional<drift_line> line = fit_drift(two);
     ASSERT_TRUE(line);
     EXPECT_EQ(2u, line->m);
