@@ -223,10 +223,10 @@ TEST(HistoryDrift, OutlookAtItsEdges) {
 TEST(HistoryDrift, SupportedIntervalCountsCalendarMonths) {
     const std::chrono::year_month_day date = date_of("2024-01-31");
     // 1 ppm a day: 29 ppm at 2024-02-29, 60 at 2024-03-31, 90 at 2024-04-30.
-    const drift_line per_day{0, days_per_year, 0, 0, 0, 0, 2, 1};
-    const drift_line still{0, 0, 0, 0, 0, 0, 2, 1};
+    const drift_line per_day{.b = days_per_year};
+    const drift_line still{};
     // No drift, but a drift of u(b) = half a ppm a day: 2u is 1 ppm a day.
-    const drift_line unsure{0, 0, 0, days_per_year * days_per_year / 4, 0, 0, 2, 1};
+    const drift_line unsure{.var_b = days_per_year * days_per_year / 4};
     const struct {
         std::vector<drift_limit> settings;
         std::optional<int> expected;
