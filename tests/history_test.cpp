@@ -186,9 +186,9 @@ TEST(HistoryDrift, OnlyPointsWithAnUncertaintyAtTwoTimesMakeALine) {
     EXPECT_FALSE(fit_drift(one_usable));
     const drift_point one_time[] = {{0, 1, 1}, {0, 3, 1}};
     EXPECT_FALSE(fit_drift(one_time));
-    // Two points: the line through them, never scaled.  From (−1, 1) to
-    // (0, 3): a = 3, b = 2; var b = 1/Σw(t − t̄)² = 1/(1/2) = 2.
-    const drift_point two[] = {{-1, 1, 1}, {-2, 100, std::nullopt}, {0, 3, 1}};
+    // Two points among others: the line through them, never scaled.  From
+    // (−1, 1) to (0, 3): a = 3, b = 2; var b = 1/Σw(t − t̄)² = 1/(1/2) = 2.
+    const drift_point two[] = {{-1, 1, 1}, {-2, 100, std::nullopt}, {-3, 50, 0}, {0, 3, 1}};
     const std::optional<drift_line> line = fit_drift(two);
     ASSERT_TRUE(line);
     EXPECT_EQ(2u, line->m);
@@ -223,10 +223,10 @@ TEST(HistoryDrift, OutlookAtItsEdges) {
 TEST(HistoryDrift, SupportedIntervalCountsCalendarMonths) {
     const std::chrono::year_month_day date = date_of("2024-01-31");
     // 1 ppm a day: 29 ppm at 2024-02-29, 60 at 2024-03-31, 90 at 2024-04-30.
-    const drift_line per_day{0, days_per_year, 0, 0, 0, 0, 2, 1};
-    const drift_line still{0, 0, 0, 0, 0, 0, 2, 1};
+    const drift_line per_day{.b = days_per_year};
+    const drift_line still{};
     // No drift, but a drift of u(b) = half a ppm a day: 2u is 1 ppm a day.
-    const drift_line unsure{0, 0, 0, days_per_year * days_per_year / 4, 0, 0, 2, 1};
+    const drift_line unsure{.var_b = days_per_year * days_per_year / 4};
     const struct {
         std::vector<drift_limit> settings;
         std::optional<int> expected;

@@ -25,9 +25,9 @@ constexpr bool keys_in_order() {
     for (std::size_t i = 0; i < std::size(keys); ++i)
         if (static_cast<std::size_t>(keys[i].key) != i)
             return false;
-    return std::size(keys) == record_key_count;
+    return true;
 }
-static_assert(keys_in_order());
+static_assert(keys_in_order() && std::size(keys) == record_key_count);
 
 bool same_ignoring_case(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -44,21 +44,24 @@ std::optional<record_key> key_of(std::string_view name) {
     return std::nullopt;
 }
 
-// Why a field is refused, or nothing.
-std::optional<std::string> field_fault(const record_field& field, const calibration_record& record,
-                                       std::optional<std::chrono::year_month_day>& date) {
+// Adds `field` to the record, in the order of the keys whatever the
+// heading's order; or says why it is refused.
+std::optional<std::string> take_field(record_field field, calibration_record& record) {
+    const std::string key = key_name(field.key);
     if (const record_field* earlier = find_field(record, field.key))
-        return std::string(key_name(field.key)) + " given twice, first on line " +
-               std::to_string(earlier->line);
+        return key + " given twice, first on line " + std::to_string(earlier->line);
     if (field.value.empty())
-        return std::string(key_name(field.key)) + " has no value";
+        return key + " has no value";
     if (field.key == record_key::date) {
-        std::chrono::year_month_day read;
+        std::chrono::year_month_day date;
         std::string fault;
-        if (!read_date(field.value, read, fault))
+        if (!read_date(field.value, date, fault))
             return fault;
-        date = read;
+        record.date = date;
     }
+    const auto place = std::find_if(record.fields.begin(), record.fields.end(),
+                                    [&](const record_field& f) { return f.key > field.key; });
+    record.fields.insert(place, std::move(field));
     return std::nullopt;
 }
 
@@ -87,16 +90,12 @@ bool read_record(const std::vector<heading_line>& heading, calibration_record& r
             record.free_lines.push_back(line);
             continue;
         }
-        const record_field field{
+        record_field field{
             *key, std::string(trimmed(std::string_view(line.text).substr(colon + 1))), line.line};
-        if (std::optional<std::string> fault = field_fault(field, record, record.date)) {
+        if (std::optional<std::string> fault = take_field(std::move(field), record)) {
             error = {line.line, std::move(*fault)};
             return false;
         }
-        // Kept in the order of the keys, whatever the heading's order.
-        const auto place = std::find_if(record.fields.begin(), record.fields.end(),
-                                        [&](const record_field& f) { return f.key > field.key; });
-        record.fields.insert(place, field);
     }
     return true;
 }
