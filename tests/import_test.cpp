@@ -29,7 +29,7 @@ namespace {
 const std::string usage = "usage: import_log [--strict] [--table=literal|incbin]\n"
                           "       [--byte-order=little|big] [--name=NAME]\n"
                           "       [--csv=RESULTS.csv] [--page=RESULTS.html]\n"
-                          "       [--tolerance=BOX.txt] LOG OUT.cpp\n";
+                          "       [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp\n";
 const std::string line_note = ": note: a line holds one reading in ohms, a decimal number such as "
                               "10.002078 or +1.0002078E+01, or is blank, or starts with #\n";
 
@@ -97,7 +97,7 @@ TEST(ImportProcess, BadOptionValueGivesTheUsageAndExitsTwo) {
     const std::string log = s.file("log.txt", "10.002\n");
     const std::string out = s.path("out.cpp");
     for (const char* option : {"--name=", "--byte-order=", "--byte-order=middle", "--table=embed",
-                               "--csv=", "--page=", "--tolerance="}) {
+                               "--csv=", "--page=", "--tolerance=", "--history="}) {
         outcome r = import({option, log, out});
         EXPECT_EQ(2, r.exit_code) << option;
         EXPECT_EQ(as_written(usage), r.err) << option;
@@ -179,6 +179,115 @@ TEST(ImportProcess, Utf8ByteOrderMarksChangeNothing) {
     const std::vector<std::string> plain = imported("");
     ASSERT_EQ("0", plain[0]) << plain[1];
     EXPECT_EQ(plain, imported("\xef\xbb\xbf"));
+}
+
+namespace {
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+} // namespace
+
+// Every fault of a history stops the import as a fault in the log does:
+// the file, the line and what is wrong ("@" stands for the test's folder),
+// exit one, and no table, results file or page left.  The earlier results
+// file is the importer's own, from a log of 2025-12-09; its line 13 is
+// that of the 300 ohm setting, read on lines 3 and 4.
+TEST(ImportProcess, FaultyHistoryStopsAtItsFileAndLineAndLeavesNothing) {
+    scratch s;
+    const std::string earlier = s.path("earlier.csv");
+    ASSERT_EQ(0, import({"--csv=" + earlier,
+                         s.file("earlier.txt", "# item: Box 4711\n# date: 2025-12-09\n300.0030\n"
+                                               "300.0035\n"),
+                         s.path("earlier.cpp")})
+                     .exit_code);
+    const std::string good = file_text(earlier.c_str());
+    const std::string last_row = good.substr(good.rfind("\r\n10,1E5,") + 2);
+    const std::string dated = "# item: Box 4711\n# date: 2026-12-08\n300.0036\n300.0042\n";
+    const struct {
+        std::string log;
+        std::vector<std::pair<std::string, std::string>> files; // in the folder h
+        std::vector<std::string> history;                       // each under @
+        const char* said;
+    } cases[] = {
+        {"300.0036\n300.0042\n",
+         {{"a.csv", good}},
+         {"h/a.csv"},
+         "log.txt: the history needs the calibration's date: add a line '# date: YYYY-MM-DD' to "
+         "the log's heading\n"},
+        {"# date: 2026-02-30\n300.0036\n",
+         {{"a.csv", good}},
+         {"h/a.csv"},
+         "log.txt:1: date 2026-02-30 does not exist\n"},
+        {dated,
+         {},
+         {"h/none.csv"},
+         "h/none.csv: cannot read the results file: No such file or directory\n"},
+        {dated, {{"a.txt", good}}, {"h"}, "h: no .csv file in the folder\n"},
+        {dated,
+         {{"a.csv", replaced(good, "position,", "Position,")}},
+         {"h"},
+         "h/a.csv:1: not a results file of this program: its first line is not the header this "
+         "program writes\n"},
+        {dated,
+         {{"a.csv", replaced(good, ",2025-12-09,", ",,")}},
+         {"h"},
+         "h/a.csv:2: no date: the log of that calibration had no '# date:' line\n"},
+        {dated,
+         {{"a.csv", replaced(good, "2025-12-09", "2026-12-08")}},
+         {"h"},
+         "h/a.csv:2: date 2026-12-08 is not before this calibration's, 2026-12-08\n"},
+        {dated,
+         {{"a.csv", good}, {"b.csv", good}},
+         {"h"},
+         "h/b.csv:2: date 2025-12-09 is also that of @h/a.csv\n"},
+        {dated,
+         {{"a.csv", replaced(good, "Box 4711", "Box 4712")}},
+         {"h"},
+         "h/a.csv:2: item 'Box 4712' is not the log's, 'Box 4711'\n"},
+        {dated,
+         {{"a.csv", replaced(good, ",3,4,0,", ",3,four,0,")}},
+         {"h"},
+         "h/a.csv:13: last_line 'four' is not a number\n"},
+        {dated,
+         {{"a.csv", replaced(good, ",3,4,0,", ",3,4,")}},
+         {"h"},
+         "h/a.csv:13: 35 fields where the header has 36\n"},
+        {dated,
+         {{"a.csv", replaced(good, "\r\n3,1E2,300,", "\r\n3,1E2,310,")}},
+         {"h"},
+         "h/a.csv:13: nominal_ohm '310' is not that of position 3, decade 1E2, 300 Ω\n"},
+        {dated,
+         {{"a.csv", replaced(good, last_row, "")}},
+         {"h"},
+         "h/a.csv: no row for position 10, decade 1E5\n"},
+        {dated,
+         {{"a.csv", good + last_row}},
+         {"h"},
+         "h/a.csv:52: position 10, decade 1E5 given twice, first on line 51\n"},
+    };
+    const std::string at = s.path("");
+    for (const auto& c : cases) {
+        fs::remove_all(s.path("h"));
+        fs::create_directories(s.path("h"));
+        for (const auto& [name, text] : c.files)
+            s.file("h/" + name, text);
+        const std::string out = s.path("out.cpp"), csv = s.path("out.csv"),
+                          page = s.path("out.html");
+        std::vector<std::string> args = {"--csv=" + csv, "--page=" + page, s.file("log.txt", dated),
+                                         out};
+        ASSERT_EQ(0, import(args).exit_code);
+        s.file("log.txt", c.log);
+        for (const std::string& path : c.history)
+            args.insert(args.begin(), "--history=" + s.path(path));
+        const outcome r = import(args);
+        EXPECT_EQ(1, r.exit_code) << c.said;
+        EXPECT_TRUE(r.err.ends_with(as_written(at + replaced(c.said, "@", at)))) << r.err;
+        EXPECT_FALSE(fs::exists(out) || fs::exists(csv) || fs::exists(page)) << c.said;
+    }
 }
 
 // "7" without a line end is a log of one reading, which the audit places.

@@ -225,6 +225,7 @@ TEST(LogReader, CommentsBeforeTheFirstReadingAreTheHeading) {
     ASSERT_TRUE(reader.feed(text) && reader.finish());
     EXPECT_EQ((std::vector<std::string>{"Box 4711 <after repair>", "2026-12-08, 23.0 C", ""}),
               reader.heading());
+    EXPECT_EQ((std::vector<std::size_t>{1, 3, 4}), reader.heading_lines());
     std::string many;
     for (int i = 0; i < 25; ++i)
         many += "# " + std::to_string(i) + "\n";

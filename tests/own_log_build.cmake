@@ -1,22 +1,27 @@
 # Builds decade-report from a log of its own, as a user would with
 # -DDECADE_LOG, in a build tree of its own.  The log holds a reading at
-# nominal on line 6, which the audit warns about.
-#   1. the log builds, with a warning at line 6, and writes its results
+# nominal on line 9, which the audit warns about.
+#   1. the log builds, with a warning at line 9, and writes its results
 #      file and page beside the program;
 #   2. the log with a line of text added must stop the build with file and
 #      line, and leave no program and no results: not even those the good
 #      log built;
 #   3. the mended log must stop the build with -DDECADE_LOG_STRICT=ON, as an
-#      error at line 6, and leave no program;
+#      error at line 9, and leave no program;
 #   4. without the option it must build again, each edit picked up by the
 #      dependency;
 #   5. judged against a tolerance file it builds and sums the judgement up;
 #      a fault in the file stops the build at its line and leaves no program
 #      and no results; mended, it builds again, and -DDECADE_TOLERANCE=
-#      (empty) drops the judgement.
+#      (empty) drops the judgement;
+#   6. with the earlier results files of the same box it sums up the
+#      history and writes it into the results file; a file dated after the
+#      log added to the folder stops the next build at its line, and
+#      removed, the build goes on; without a tolerance file it gives the
+#      largest change and drift, and -DDECADE_HISTORY= (empty) drops it.
 # own_log_test then compares the program's report with parse() in memory.
 #
-# cmake -DSOURCE=... -DBINARY=... -DLOG=... -DTOLERANCE=... -DOPTIONS=...
+# cmake -DSOURCE=... -DBINARY=... -DLOG=... -DTOLERANCE=... -DHISTORY=... -DOPTIONS=...
 #       -P own_log_build.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -28,7 +33,7 @@ file(WRITE ${log} "${good}")
 string(REGEX MATCHALL "\n" line_ends "${good}")
 list(LENGTH line_ends bad_line)
 math(EXPR bad_line "${bad_line} + 1")
-set(audited "${log}:6: %s: 1 reading of exactly 30 Ω, line 6")
+set(audited "${log}:9: %s: 1 reading of exactly 30 Ω, line 9")
 
 function(configure)
   execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY}/build ${ARGN}
@@ -118,10 +123,43 @@ build_program()
 if(failed OR NOT built)
   message(FATAL_ERROR "the mended tolerance file did not build:\n${out}")
 endif()
+
+set(history ${BINARY}/history)
+file(COPY ${HISTORY}/ DESTINATION ${history} FILES_MATCHING PATTERN "*.csv")
+configure(-DDECADE_HISTORY=${history})
+build_program()
+if(failed OR NOT built)
+  message(FATAL_ERROR "the log did not build with a history:\n${out}")
+endif()
+expect_said("${log}: 3 earlier calibrations (2023-12-05, 2024-12-10, 2025-12-09), due 2027-12-08: ")
+file(STRINGS ${BINARY}/build/decade-report.csv rows REGEX "^3,1E2,")
+if(NOT rows MATCHES ",2026-12-08,2025-12-09,-19\\.99[0-9]*,32\\.50[0-9]*,")
+  message(FATAL_ERROR "the 300 Ω row holds no change since 2025-12-09: ${rows}")
+endif()
+
+file(READ ${history}/2025-12-09.csv earlier)
+string(REPLACE ",2025-12-09," ",2027-01-05," later "${earlier}")
+file(WRITE ${history}/later.csv "${later}")
+build_program()
+expect_stopped("a history file dated after the log")
+expect_said("${history}/later.csv:2: date 2027-01-05 is not before this calibration's, 2026-12-08")
+file(REMOVE ${history}/later.csv)
+build_program()
+if(failed OR NOT built)
+  message(FATAL_ERROR "the history without the later file did not build:\n${out}")
+endif()
+
 configure(-DDECADE_TOLERANCE=)
 build_program()
 string(FIND "${out}" "under guarded acceptance" judged)
 if(failed OR NOT built OR NOT judged EQUAL -1)
   message(FATAL_ERROR "with -DDECADE_TOLERANCE= the log did not build unjudged:\n${out}")
+endif()
+expect_said("due 2027-12-08: largest change ")
+configure(-DDECADE_HISTORY=)
+build_program()
+string(FIND "${out}" "earlier calibrations" told)
+if(failed OR NOT built OR NOT told EQUAL -1)
+  message(FATAL_ERROR "with -DDECADE_HISTORY= the log did not build without its history:\n${out}")
 endif()
 message(STATUS "built ${BINARY}/build/decade-report from ${log}")

@@ -95,7 +95,7 @@ void expect_row(const std::vector<reading_at>& log, unsigned p, unsigned d,
     if (judged && taken.size() >= 2)
         expect_judged(row);
     else
-        for (std::size_t i = first_judged_column; i < result_column_count; ++i)
+        for (std::size_t i = first_judged_column; i < first_history_column; ++i)
             EXPECT_EQ("", row[i]) << "column " << i;
     if (taken.empty()) {
         for (std::size_t i = column_index("mean_ohm"); i < column_index("outliers"); ++i)
@@ -134,7 +134,7 @@ void expect_row(const std::vector<reading_at>& log, unsigned p, unsigned d,
 // guarded rule of tests/logs/box.txt a pass or a fail.  The budget itself is
 // checked once, against figures worked by hand (judgement_test.cpp).
 void expect_judged(const std::vector<std::string>& row) {
-    for (std::size_t i = first_judged_column; i < result_column_count; ++i)
+    for (std::size_t i = first_judged_column; i < first_history_column; ++i)
         EXPECT_FALSE(row[i].empty()) << row[column_index("nominal_ohm")] << " Ω, column " << i;
     const std::string& v = row[column_index("verdict")];
     EXPECT_TRUE(v == "pass" || v == "fail") << v;
@@ -147,7 +147,9 @@ void expect_file_matches(const std::string& log, const std::string& outliers_300
     ASSERT_EQ(52u, lines.size()); // header, 50 rows, nothing after the last line end
     EXPECT_EQ("position,decade,nominal_ohm,count,mean_ohm,deviation_ppm,stdev_ppm,u_mean_ppm,"
               "min_ohm,max_ohm,first_line,last_line,outliers,judged_deviation_ppm,tolerance_ppm,"
-              "u_meter_ppm,u_other_ppm,u_c_ppm,nu_eff,k,U_ppm,tur,acceptance_ppm,verdict",
+              "u_meter_ppm,u_other_ppm,u_c_ppm,nu_eff,k,U_ppm,tur,acceptance_ppm,verdict,item,date,"
+              "previous_date,previous_ppm,change_ppm,u_change_ppm,drift_ppm_per_year,"
+              "u_drift_ppm_per_year,due_date,predicted_ppm,u_predicted_ppm,outlook",
               lines[0]);
     EXPECT_EQ("", lines[51]);
     for (unsigned p = 1; p <= 10; ++p)
@@ -172,7 +174,8 @@ TEST(ResultsFile, SettingWithoutReadingsHasEmptyFieldsAndAGlitchIsCounted) {
     const std::string log = shipped_replacing(lines);
     expect_file_matches(log, "1");
     const evaluated e = evaluate_log(log);
-    EXPECT_EQ("5,1E1,50,0,,,,,,,,,0,,,,,,,,,,,", split(results_csv(e.results), "\r\n")[21]);
+    EXPECT_EQ("5,1E1,50,0,,,,,,,,,0,,,,,,,,,,,,,,,,,,,,,,,",
+              split(results_csv(e.results), "\r\n")[21]);
 }
 
 namespace {
@@ -202,14 +205,14 @@ TEST(ResultsFile, JudgedColumnsMatchAnEvaluationOfTheirOwn) {
     const std::vector<std::string> rows =
         split(results_csv(evaluate_log(log, box).results), "\r\n");
     EXPECT_TRUE(rows[32].starts_with("7,1E2,700,16,")) << rows[32];
-    EXPECT_TRUE(rows[32].ends_with(",fail")) << rows[32];
+    EXPECT_TRUE(rows[32].ends_with(",fail,,,,,,,,,,,,")) << rows[32];
 }
 
 TEST(ResultsFile, OneReadingHasNoScatter) {
     const evaluated e = evaluate_log("300.0066\n");
-    EXPECT_EQ(
-        "3,1E2,300,1,300.006591796875,21.972656250035527,,,300.0066,300.0066,1,1,0,,,,,,,,,,,",
-        split(results_csv(e.results), "\r\n")[12]);
+    EXPECT_EQ("3,1E2,300,1,300.006591796875,21.972656250035527,,,300.0066,300.0066,1,1,0,,,,,,,,,,,"
+              ",,,,,,,,,,,,",
+              split(results_csv(e.results), "\r\n")[12]);
 }
 
 // A log far longer than a chart is wide, its settings in random order.

@@ -24,7 +24,7 @@ std::string described(const tolerance_data& data) {
     for (const meter_range& m : data.meter)
         text += format(" %.15g: %.15g + %.15g,", m.range, m.of_reading, m.of_range);
     return text + format(" k %.15g; other ", data.meter_k) + terms_text(data.other) + "; rule " +
-           rule_name(data.rule);
+           rule_name(data.rule) + format("; interval %u", data.interval_months);
 }
 
 std::string read(const std::string& text) {
@@ -41,7 +41,7 @@ TEST(ToleranceFile, ExampleReadsAndSoDoesItsUntidyTwin) {
         "tolerance 0.0001 + 0.002 ohm; 1E1 0.0005 + 0.002 ohm; zero 0.0031; meter 10: 1.2e-05 + "
         "1e-06, 100: 8e-06 + 3e-07, 1000: 6e-06 + 3e-07, 10000: 6e-06 + 3e-07, 100000: 6e-06 + "
         "3e-07, 1000000: 1e-05 + 7e-07, k 2.58; other 5e-07 + 0.0001 ohm; rule guarded "
-        "acceptance (w = 1 U)";
+        "acceptance (w = 1 U); interval 12";
     // The example of tests/logs/box.txt: a box of precision steps, as its
     // maker states it, measured with an 8½-digit meter at its 99 % figures.
     EXPECT_EQ(expected, read(file_text(box_tolerance_path())));
@@ -62,8 +62,13 @@ TEST(ToleranceFile, ExampleReadsAndSoDoesItsUntidyTwin) {
                              "tolerance=0.01%+0.002ohm#maker's figure\n"
                              "other = 0.5 ppm + 1e-4 ohm\n"
                              "zero = 3.1E-3 ohm"));
-    EXPECT_EQ("tolerance 0 + 0.002 ohm; zero 0; meter k 0; other 0 + 0 ohm; rule simple acceptance",
-              read("tolerance = 0.002 ohm\nrule = simple\nmeter k = rectangular\n"));
+    EXPECT_EQ("tolerance 0 + 0.002 ohm; zero 0; meter k 0; other 0 + 0 ohm; rule simple "
+              "acceptance; interval 1",
+              read("tolerance = 0.002 ohm\nrule = simple\nmeter k = rectangular\n"
+                   "interval = 1 month\n"));
+    EXPECT_EQ("tolerance 0 + 0.002 ohm; zero 0; meter k 0; other 0 + 0 ohm; rule simple "
+              "acceptance; interval 120",
+              read("tolerance = 0.002 ohm\nrule = simple\ninterval=120months\n"));
 }
 
 TEST(ToleranceFile, EachFaultNamesItsLine) {
@@ -73,9 +78,9 @@ TEST(ToleranceFile, EachFaultNamesItsLine) {
         const char* expected;
     } faults[] = {
         {"colour = red", "2: unknown key 'colour'; the keys are tolerance, tolerance 1E1 to 1E5, "
-                         "zero, meter RANGE, meter k, other, rule"},
+                         "zero, meter RANGE, meter k, other, rule, interval"},
         {"zero 1E1 = 1 ohm", "2: unknown key 'zero 1E1'; the keys are tolerance, tolerance 1E1 "
-                             "to 1E5, zero, meter RANGE, meter k, other, rule"},
+                             "to 1E5, zero, meter RANGE, meter k, other, rule, interval"},
         {"zero 0.003 ohm", "2: no '='; a line is 'key = value', blank, or a comment"},
         {"other =", "2: other has no value"},
         {"tolerance 1E1 = 0.05", "2: '0.05' has no unit; tolerance 1E1 takes % or ppm, and ohm"},
@@ -112,6 +117,11 @@ TEST(ToleranceFile, EachFaultNamesItsLine) {
                                            "one % or ppm term and one ohm term"},
         {"zero = 0.003 ohm + 0.001 ohm", "2: zero is a single term in ohm"},
         {"zero = 0.003\x1b[2J ohm", "2: control character"},
+        {"interval = 0 months", "2: interval '0' is not a whole number of months, 1 to 120"},
+        {"interval = 121 months", "2: interval '121' is not a whole number of months, 1 to 120"},
+        {"interval = 6.5 months", "2: interval '6.5' is not a whole number of months, 1 to 120"},
+        {"interval = 12", "2: interval takes months, as in 'interval = 12 months'"},
+        {"interval = 1 year", "2: interval takes months, as in 'interval = 12 months'"},
     };
     for (const auto& f : faults)
         EXPECT_EQ("box.txt:" + std::string(f.expected) + "\n",

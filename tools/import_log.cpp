@@ -10,12 +10,15 @@
 //
 //   import_log [--strict] [--table=literal|incbin] [--byte-order=little|big]
 //              [--name=NAME] [--csv=RESULTS.csv] [--page=RESULTS.html]
-//              [--tolerance=BOX.txt] LOG OUT.cpp
+//              [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp
 // With --csv and --page it also writes the log's results file and its page
 // of charts (results.h, results_page.h).  With --tolerance it judges each
 // setting against the tolerance file (tolerance_file.h, judgement/conformity.h): a
 // fault in the file stops the import like a fault in the log, and the
 // judgement is summed up after the audit and goes into both files.
+// Each --history names an earlier results file of the box, or a folder of
+// them: each setting's change and drift are summed up after the judgement
+// (assemble.h), and a fault in one stops the import too.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +38,8 @@
 
 #include "audit/log_audit.h"
 #include "base/whole_file.h"
+#include "history/assemble.h"
+#include "history/calibration_record.h"
 #include "judgement/conformity.h"
 #include "judgement/tolerance_file.h"
 #include "log/log_reader.h"
@@ -105,6 +110,7 @@ struct import_options {
     bool strict = false;
     table_output table;
     std::string csv, page, tolerance; // empty when not asked for
+    std::vector<std::string> history; // earlier results files, or folders of them
     std::vector<std::string> files;   // LOG and OUT.cpp
 };
 
@@ -150,6 +156,10 @@ bool file_value(std::string_view value, import_options& into) {
     into.*file = value;
     return !value.empty();
 }
+bool history_value(std::string_view value, import_options& into) {
+    into.history.emplace_back(value);
+    return !value.empty();
+}
 
 struct option {
     std::string_view name; // a flag, or "--NAME=" before its value
@@ -163,6 +173,7 @@ constexpr option known_options[] = {
     {"--csv=", file_value<&import_options::csv>},
     {"--page=", file_value<&import_options::page>},
     {"--tolerance=", file_value<&import_options::tolerance>},
+    {"--history=", history_value},
 };
 
 // The option that `arg` gives, with its value in `value`; none for a file.
@@ -175,7 +186,8 @@ const option* option_of(std::string_view arg, std::string_view& value) {
     return nullptr;
 }
 
-// The options stand anywhere (the last of one given twice counts), the two
+// The options stand anywhere (the last of one given twice counts, but
+// every --history), the two
 // files in order among them.  False for a value an option does not take,
 // an option the importer does not know, or other than two files.
 bool read_options(int argc, char** argv, import_options& into) {
@@ -224,6 +236,43 @@ bool read_tolerance_file(const std::string& path, log_judgement& judged) {
     return true;
 }
 
+// The calibration's record in the log's heading; false, having said where,
+// for a faulty field.
+bool read_heading(const log_reader& reader, const char* log, calibration_record& record) {
+    std::vector<heading_line> heading;
+    for (std::size_t i = 0; i < reader.heading().size(); ++i)
+        heading.push_back({reader.heading_lines()[i], reader.heading()[i]});
+    record_error error;
+    if (!read_record(heading, record, error)) {
+        std::fputs(record_diagnostic(log, error).c_str(), stderr);
+        return false;
+    }
+    return true;
+}
+
+// The box's history where the log gives its date; false, having said why,
+// for a history without that date or with a faulty results file.
+bool add_history(log_results& results, const char* log, const std::vector<std::string>& paths) {
+    if (!results.record.date) {
+        if (!paths.empty())
+            std::fprintf(stderr,
+                         "%s: the history needs the calibration's date: add a line "
+                         "'# date: YYYY-MM-DD' to the log's heading\n",
+                         log);
+        return paths.empty();
+    }
+    const record_field* item = find_field(results.record, record_key::item);
+    std::vector<earlier_results> earlier;
+    std::string error;
+    if (!read_history(paths, *results.record.date, item ? item->value : "", results.nominal,
+                      earlier, error)) {
+        std::fputs(error.c_str(), stderr);
+        return false;
+    }
+    results.history = make_history(results, log, earlier);
+    return true;
+}
+
 // The results file and the page of charts, where asked for.
 bool write_results(const log_results& results, const std::string& log,
                    const std::string& audit_text, const std::string& csv, const std::string& page,
@@ -243,12 +292,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin]\n"
                              "       [--byte-order=little|big] [--name=NAME]\n"
                              "       [--csv=RESULTS.csv] [--page=RESULTS.html]\n"
-                             "       [--tolerance=BOX.txt] LOG OUT.cpp\n");
+                             "       [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp\n");
         return 2;
     }
     const char* log = options.files[0].c_str();
     const std::string& out = options.files[1];
     const std::string &csv = options.csv, &page = options.page, &tolerance = options.tolerance;
+    const std::vector<std::string>& history = options.history;
     const bool strict = options.strict;
     for (const std::string& path : {out, csv, page})
         if (!path.empty() && !replaceable(path)) {
@@ -287,6 +337,9 @@ int main(int argc, char** argv) {
         std::fputs(diagnostic(log, reader.error()).c_str(), stderr);
         return 1;
     }
+    calibration_record record;
+    if (!read_heading(reader, log, record))
+        return 1;
     const audit_findings found = std::move(audit).finish();
     const std::string audit_said = audit_text(found, log, strict);
     std::fputs(audit_said.c_str(), stderr);
@@ -298,9 +351,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     log_results results;
-    if (!csv.empty() || !page.empty() || !tolerance.empty()) {
+    if (!csv.empty() || !page.empty() || !tolerance.empty() || !history.empty()) {
         results = evaluate(readings, found);
         results.heading = reader.heading();
+        results.record = std::move(record);
     }
     if (!tolerance.empty()) {
         std::string error;
@@ -311,6 +365,10 @@ int main(int argc, char** argv) {
         std::fputs(conformity_summary(judged).c_str(), stderr);
         results.judged = std::move(judged);
     }
+    if (!add_history(results, log, history))
+        return 1;
+    if (!history.empty())
+        std::fputs(history_summary(*results.history, log).c_str(), stderr);
     // The page names the log by its file name alone, its audit included:
     // it goes to customers, the build machine's folders do not.
     const std::string page_name = std::filesystem::path(log).filename().string();

@@ -190,6 +190,12 @@ void budget(const setting_input& in, const tolerance_data& data, const meter_ran
 
 } // namespace
 
+double tolerance_of(const tolerance_data& data, double nominal, unsigned decade) {
+    const std::optional<terms>& own = data.decade[decade];
+    const terms& t = own ? *own : data.tolerance;
+    return t.relative * nominal + t.ohms;
+}
+
 bool judge(const setting_input& in, const tolerance_data& data, judgement& out) {
     out = {};
     out.nominal = in.nominal;
@@ -203,9 +209,7 @@ bool judge(const setting_input& in, const tolerance_data& data, judgement& out) 
         return true;
     }
     budget(in, data, meter, out);
-    const std::optional<terms>& own = data.decade[in.decade];
-    const terms& t = own ? *own : data.tolerance;
-    out.tolerance = t.relative * in.nominal + t.ohms;
+    out.tolerance = tolerance_of(data, in.nominal, in.decade);
     out.deviation = (in.mean - data.zero) - in.nominal;
     out.tur = out.tolerance / out.expanded;
     out.low_tur = out.tur < min_tur;

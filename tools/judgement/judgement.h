@@ -74,6 +74,10 @@ struct judgement : decision {
     bool low_tur = false;                              // TUR < min_tur
 };
 
+// The tolerance T of a setting, in ohms: the file's own for its decade
+// where it gives one.
+double tolerance_of(const tolerance_data& data, double nominal, unsigned decade);
+
 // The budget and verdict of a setting into `out`.  False for a setting with
 // readings whose nominal value no meter range covers, when the file gives
 // meter ranges: the caller names the setting and the largest range.

@@ -301,6 +301,19 @@ std::string rule_key(key_line& l, tolerance_data& data) {
     return l.key;
 }
 
+// A whole number of months: a recalibration interval of ten years at most.
+std::string interval_key(key_line& l, tolerance_data& data) {
+    const number_read n = l.value.number();
+    if (!(n.value >= 1 && n.value <= 120) || n.value != std::floor(n.value))
+        throw fault{"interval " + quoted(n.text) + " is not a whole number of months, 1 to 120"};
+    const std::string_view unit_word = l.value.word();
+    if (unit_word != "months" && unit_word != "month")
+        throw fault{"interval takes months, as in 'interval = 12 months'"};
+    data.interval_months = static_cast<unsigned>(n.value);
+    end_of_value(l.value);
+    return l.key;
+}
+
 enum class argument : std::uint8_t { none, optional, required };
 struct key_entry {
     std::string_view word;
@@ -314,6 +327,7 @@ constexpr key_entry keys[] = {
     {"meter", argument::required, "meter RANGE, meter k", meter_key},
     {"other", argument::none, "other", other_key},
     {"rule", argument::none, "rule", rule_key},
+    {"interval", argument::none, "interval", interval_key},
 };
 // Keys that every file gives.
 constexpr std::string_view required_keys[] = {"tolerance", "rule"};

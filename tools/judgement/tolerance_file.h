@@ -9,6 +9,8 @@
 //   meter k = 2.58                      their coverage factor (or rectangular)
 //   other = 0.5 ppm + 0.0001 ohm        further standard uncertainty (k = 1)
 //   rule = guarded 1                    the decision rule (required)
+//   interval = 12 months                until the box is due back (1 to 120,
+//                                       default 12)
 //
 // A relative term is N % or N ppm, an absolute one N ohm; two terms are
 // joined by `+`, and either may stand alone (a meter's single term is of
@@ -57,6 +59,7 @@ struct tolerance_data {
     double meter_k = 0;                        // 0: rectangular, divided by √3
     terms other;
     decision_rule rule;
+    unsigned interval_months = 12; // until the next calibration
 };
 
 struct tolerance_error {

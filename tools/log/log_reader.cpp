@@ -169,6 +169,7 @@ void log_reader::take_heading(std::string_view field) {
     if (field.empty() || heading_.size() == max_heading_lines)
         return;
     heading_.emplace_back(trimmed(field.substr(1)));
+    heading_lines_.push_back(line_number_);
 }
 
 bool log_reader::fail(log_fault fault, std::string_view line) {

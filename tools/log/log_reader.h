@@ -70,6 +70,8 @@ class log_reader {
     // box, the date, the temperature).  At most max_heading_lines.
     static constexpr std::size_t max_heading_lines = 20;
     const std::vector<std::string>& heading() const { return heading_; }
+    // The 1-based line in the log of each of heading().
+    const std::vector<std::size_t>& heading_lines() const { return heading_lines_; }
 
   private:
     bool start();
@@ -88,6 +90,7 @@ class log_reader {
     log_error error_;
     bool read_any_ = false;
     std::vector<std::string> heading_;
+    std::vector<std::size_t> heading_lines_;
 };
 
 // Reads every reading of `text` as a log_reader does, and says in `error`

@@ -14,7 +14,12 @@ inline constexpr std::string_view result_columns[] = {
     "u_mean_ppm", "min_ohm", "max_ohm", "first_line", "last_line", "outliers",
     // Its judgement against a tolerance file: empty without one.
     "judged_deviation_ppm", "tolerance_ppm", "u_meter_ppm", "u_other_ppm", "u_c_ppm", "nu_eff", "k",
-    "U_ppm", "tur", "acceptance_ppm", "verdict"};
+    "U_ppm", "tur", "acceptance_ppm", "verdict",
+    // The calibration's item and date, the same in every row, and the
+    // setting's history: empty without earlier results files.
+    "item", "date", "previous_date", "previous_ppm", "change_ppm", "u_change_ppm",
+    "drift_ppm_per_year", "u_drift_ppm_per_year", "due_date", "predicted_ppm", "u_predicted_ppm",
+    "outlook"};
 
 inline constexpr std::size_t result_column_count = std::size(result_columns);
 
@@ -26,5 +31,7 @@ consteval std::size_t column_index(std::string_view name) {
     throw "no such column in the results file";
 }
 
-// The first of the judgement's columns: they run from here to the last.
+// The first of the judgement's columns: they run up to the history's.
 inline constexpr std::size_t first_judged_column = column_index("judged_deviation_ppm");
+// The first of the calibration's and the history's: they run to the last.
+inline constexpr std::size_t first_history_column = column_index("item");

@@ -10,6 +10,7 @@
 #include "analysis/classify.h"
 #include "analysis/stats.h"
 #include "base/figure_text.h"
+#include "history/calendar.h"
 #include "log/log_reader.h"
 #include "log/setting_finder.h"
 #include "results/columns.h"
@@ -190,14 +191,52 @@ void judged_fields(const judgement& j, csv_row& row) {
     row[column_index("verdict")] = verdict_word(j.outcome);
 }
 
-// The fields joined by commas, with a CR LF line end: no field holds a
-// comma, a quote or a line end, so none is quoted.
+// The calibration's columns, where the log gives them, and the setting's
+// history: all empty but the due date for a setting without readings.
+void history_fields(const log_results& results, unsigned p, unsigned d, csv_row& row) {
+    if (const record_field* item = find_field(results.record, record_key::item))
+        row[column_index("item")] = item->value;
+    if (!results.history)
+        return;
+    const history_results& history = *results.history;
+    row[column_index("date")] = date_text(history.calibrations.back().date);
+    row[column_index("due_date")] = date_text(history.due);
+    const setting_history& h = history.settings[p][d];
+    if (h.previous) {
+        const history_point& then = h.points[*h.previous];
+        row[column_index("previous_date")] = date_text(history.calibrations[then.calibration].date);
+        row[column_index("previous_ppm")] = double_text(then.x);
+        row[column_index("change_ppm")] = double_text(h.change);
+        row[column_index("u_change_ppm")] = double_text(h.u_change);
+    }
+    if (h.line) {
+        row[column_index("drift_ppm_per_year")] = double_text(h.line->b);
+        row[column_index("u_drift_ppm_per_year")] = double_text(std::sqrt(h.line->var_b));
+        row[column_index("predicted_ppm")] = double_text(h.predicted);
+        row[column_index("u_predicted_ppm")] = double_text(h.u_predicted);
+    }
+    if (h.out)
+        row[column_index("outlook")] = outlook_word(*h.out);
+}
+
+// A field as RFC 4180 writes it: in quotes, its quotes doubled, where it
+// holds a comma, a quote or a line end (an item may: "maker, serial").
+std::string csv_field(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(field);
+    std::string quoted = "\"";
+    for (char c : field)
+        quoted += c == '"' ? std::string(2, c) : std::string(1, c);
+    return quoted + "\"";
+}
+
+// The fields joined by commas, with a CR LF line end.
 template <typename Fields> std::string csv_line(const Fields& fields) {
     std::string line;
     const char* comma = "";
     for (const auto& field : fields) {
         line += comma;
-        line += field;
+        line += csv_field(field);
         comma = ",";
     }
     return line + "\r\n";
@@ -205,14 +244,21 @@ template <typename Fields> std::string csv_line(const Fields& fields) {
 
 } // namespace
 
+std::string results_header() {
+    std::string header = csv_line(result_columns);
+    header.resize(header.size() - 2);
+    return header;
+}
+
 std::string results_csv(const log_results& results) {
-    std::string csv = csv_line(result_columns);
+    std::string csv = results_header() + "\r\n";
     for (unsigned p = 1; p < positions; ++p)
         for (unsigned d = 0; d < decade_count; ++d) {
             csv_row row;
             figure_fields(results, p, d, row);
             if (results.judged)
                 judged_fields(results.judged->settings[p][d], row);
+            history_fields(results, p, d, row);
             csv += csv_line(row);
         }
     return csv;

@@ -17,6 +17,8 @@
 #include "analysis/grid.h"
 #include "audit/log_audit.h"
 #include "base/setting_grid.h"
+#include "history/calibration_record.h"
+#include "history/history.h"
 #include "judgement/conformity.h"
 #include "judgement/judgement.h"
 
@@ -62,6 +64,11 @@ struct log_results {
     std::vector<std::string> heading;
     // Without a tolerance file, nothing is judged.
     std::optional<log_judgement> judged;
+    // The heading's fields: the box, the date, the conditions.
+    calibration_record record;
+    // Where the log gives its date: the due date, and with earlier results
+    // files each setting's change and drift.
+    std::optional<history_results> history;
 };
 
 inline constexpr std::size_t run_columns = 240;
@@ -74,6 +81,9 @@ inline std::size_t column_of(std::size_t i, std::size_t n, std::size_t width) {
 
 // The results of `readings`, in which the audit found `found`.
 log_results evaluate(std::span<const float> readings, const audit_findings& found);
+
+// The first line of results_csv(), without its line end.
+std::string results_header();
 
 // One header line, then one row per setting, positions 1 to 10, each with
 // decades 1E1 to 1E5; RFC 4180, CR LF line ends.  The columns of the

@@ -1,0 +1,105 @@
+#include "history/calibration_record.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "history/calendar.h"
+#include "log/log_reader.h"
+
+namespace {
+
+// Each key's name, by its place in record_key.
+struct key_text {
+    record_key key;
+    const char* name;
+};
+constexpr key_text keys[] = {
+    {record_key::item, "item"},         {record_key::date, "date"},
+    {record_key::customer, "customer"}, {record_key::operator_, "operator"},
+    {record_key::location, "location"}, {record_key::temperature, "temperature"},
+    {record_key::humidity, "humidity"}, {record_key::reference, "reference"},
+    {record_key::method, "method"},     {record_key::certificate, "certificate"},
+};
+constexpr bool keys_in_order() {
+    for (std::size_t i = 0; i < std::size(keys); ++i)
+        if (static_cast<std::size_t>(keys[i].key) != i)
+            return false;
+    return true;
+}
+static_assert(keys_in_order() && std::size(keys) == record_key_count);
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c | 0x20 : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+// The key a line's text up to its first ':' names, if it names one.
+std::optional<record_key> key_of(std::string_view name) {
+    for (const key_text& k : keys)
+        if (same_ignoring_case(name, k.name))
+            return k.key;
+    return std::nullopt;
+}
+
+// Adds `field` to the record, in the order of the keys whatever the
+// heading's order; or says why it is refused.
+std::optional<std::string> take_field(record_field field, calibration_record& record) {
+    const std::string key = key_name(field.key);
+    if (const record_field* earlier = find_field(record, field.key))
+        return key + " given twice, first on line " + std::to_string(earlier->line);
+    if (field.value.empty())
+        return key + " has no value";
+    if (field.key == record_key::date) {
+        std::chrono::year_month_day date;
+        std::string fault;
+        if (!read_date(field.value, date, fault))
+            return fault;
+        record.date = date;
+    }
+    const auto place = std::find_if(record.fields.begin(), record.fields.end(),
+                                    [&](const record_field& f) { return f.key > field.key; });
+    record.fields.insert(place, std::move(field));
+    return std::nullopt;
+}
+
+} // namespace
+
+const char* key_name(record_key key) {
+    return keys[static_cast<std::size_t>(key)].name;
+}
+
+const record_field* find_field(const calibration_record& record, record_key key) {
+    const auto found = std::find_if(record.fields.begin(), record.fields.end(),
+                                    [key](const record_field& f) { return f.key == key; });
+    return found == record.fields.end() ? nullptr : &*found;
+}
+
+bool read_record(const std::vector<heading_line>& heading, calibration_record& record,
+                 record_error& error) {
+    record = {};
+    for (const heading_line& line : heading) {
+        const std::size_t colon = line.text.find(':');
+        const std::optional<record_key> key =
+            colon == std::string::npos
+                ? std::nullopt
+                : key_of(trimmed(std::string_view(line.text).substr(0, colon)));
+        if (!key) {
+            record.free_lines.push_back(line);
+            continue;
+        }
+        record_field field{
+            *key, std::string(trimmed(std::string_view(line.text).substr(colon + 1))), line.line};
+        if (std::optional<std::string> fault = take_field(std::move(field), record)) {
+            error = {line.line, std::move(*fault)};
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string record_diagnostic(std::string_view file, const record_error& error) {
+    return std::string(file) + ":" + std::to_string(error.line) + ": " + error.what + "\n";
+}

@@ -1,0 +1,80 @@
+// The calibration's record in a bench log's heading.  Among the comment
+// lines before the first reading, a line `# key: value` with one of the
+// keys below (in any case) is a field of the record:
+//
+//   # Item: Box 4711, precision decade, serial 0815
+//   # Date: 2026-03-01
+//   # Temperature: 23.0 C
+//
+// A value is its text, trimmed; `date` must be a date YYYY-MM-DD that
+// exists.  A field without a value, a date that is not one, or a key given
+// twice stops the import at its line.  Every other comment line of the
+// heading stays free text, as it was.
+//
+// Hooking it up: the log reader's heading lines, each with its line number,
+// go to read_record(); a fault is reported as record_diagnostic(log, error)
+// and stops the import like a fault in a reading; the page shows
+// record.fields as a table and record.free_lines below it, and record.date
+// is the calibration's date.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One comment line of a log's heading: its 1-based line in the log, and its
+// text without the '#' and the blanks around it.
+struct heading_line {
+    std::size_t line = 0;
+    std::string text;
+};
+
+// The keys, in the order the record lists them.
+enum class record_key : std::uint8_t {
+    item,        // the box: maker, model, serial
+    date,        // the day of the calibration
+    customer,    //
+    operator_,   // who calibrated it
+    location,    //
+    temperature, // the conditions, as written
+    humidity,    //
+    reference,   // the meter or standard used, its certificate
+    method,      //
+    certificate, // this calibration's number
+};
+inline constexpr std::size_t record_key_count = 10;
+
+// The key as the heading writes it, in lower case: "operator".
+const char* key_name(record_key key);
+
+struct record_field {
+    record_key key = record_key::item;
+    std::string value; // trimmed; a date as written, which is date_text() of it
+    std::size_t line = 0;
+};
+
+struct calibration_record {
+    std::vector<record_field> fields;                // those given, in the order of record_key
+    std::optional<std::chrono::year_month_day> date; // the date field's, read
+    std::vector<heading_line> free_lines;            // the rest, in the log's order
+};
+
+// The field of `key`, or nullptr when the heading does not give it.
+const record_field* find_field(const calibration_record& record, record_key key);
+
+struct record_error {
+    std::size_t line = 0; // 1-based, in the log
+    std::string what;
+};
+
+// Sorts the heading's lines into fields and free text; at the first fault
+// says in `error` where and what is wrong, and `record` is then incomplete.
+bool read_record(const std::vector<heading_line>& heading, calibration_record& record,
+                 record_error& error);
+
+// "FILE:LINE: what is wrong".
+std::string record_diagnostic(std::string_view file, const record_error& error);

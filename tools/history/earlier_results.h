@@ -1,0 +1,56 @@
+// The results files of a box's earlier calibrations, read back strictly: a
+// file this program wrote, unaltered in what the history takes from it.
+// Any fault stops the build with "FILE:LINE: what is wrong" (or "FILE:
+// what is wrong" for the whole file), as a fault in the log does.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/grid.h"
+
+// What one setting of an earlier calibration gives its point.
+struct earlier_setting {
+    std::uint32_t count = 0;
+    double mean = std::numeric_limits<double>::quiet_NaN(); // ohms
+    // Empty fields are not numbers.
+    double u_c_ppm = std::numeric_limits<double>::quiet_NaN();
+    double u_mean_ppm = std::numeric_limits<double>::quiet_NaN();
+};
+
+struct earlier_results {
+    std::string file; // as given
+    std::chrono::year_month_day date;
+    std::size_t date_line = 0; // where the file gives it first
+    std::string item;          // empty where the file names none
+    std::array<std::array<earlier_setting, decade_count>, positions> settings{};
+};
+
+using nominal_grid = double[positions][decade_count];
+
+// Reads the text of one results file named `file`, whose settings must
+// have the nominal values `nominal`.  False, with `error` saying where and
+// what is wrong, for a file that is not a results file of this program,
+// has no date, or a row that does not read.
+bool read_earlier_results(std::string_view file, std::string_view text, const nominal_grid& nominal,
+                          earlier_results& out, std::string& error);
+
+// The files that `paths` name: each path a results file, or a folder whose
+// *.csv files are taken, by name.  False for a folder without one.
+bool history_files(std::span<const std::string> paths, std::vector<std::string>& files,
+                   std::string& error);
+
+// Reads every file of `paths` (as history_files() finds them) for the
+// calibration of `date` and `item` (empty: none named) into `out`, by date.
+// Each must be dated before it, no two on the same day, and name the same
+// item where both name one.
+bool read_history(std::span<const std::string> paths, std::chrono::year_month_day date,
+                  std::string_view item, const nominal_grid& nominal,
+                  std::vector<earlier_results>& out, std::string& error);
