@@ -26,16 +26,6 @@ std::string short_ohms(double ohms) {
     return ohms < 1e6 ? format("%g kΩ", ohms / 1e3) : format("%g MΩ", ohms / 1e6);
 }
 
-// A chart's plot area and the values its height spans, top to bottom.
-struct plot {
-    double left, top, width, height;
-    double high, low;
-    double y(double value) const {
-        const double v = std::clamp(value, low, high);
-        return top + (high - v) / (high - low) * height;
-    }
-};
-
 // Round steps of 1, 2 or 5 times a power of ten, about five over the span;
 // zero where the span holds no step (empty, or not a finite width).
 double tick_step(double span) {
@@ -51,28 +41,6 @@ double tick_step(double span) {
 
 // More than tick_step ever gives, so the loop is bounded whatever the span.
 constexpr int max_ticks = 12;
-
-// Horizontal grid lines with their values, in ppm: the multiples of the
-// step within the span, counted as integers so that rounding cannot add
-// or lose a line.
-std::string y_ticks(const plot& f) {
-    std::string out;
-    const double step = tick_step(f.high - f.low);
-    if (step == 0)
-        return out;
-    const double first = std::ceil(f.low / step);
-    const double lines = std::floor(f.high / step) - first + 1; // NaN fails the test below
-    const int count = lines > 0 ? static_cast<int>(std::min(lines, double{max_ticks})) : 0;
-    for (int i = 0; i < count; ++i) {
-        const double v = (first + i) * step; // -0 where first is -0: written as 0 below
-        const double y = f.y(v);
-        out += format("<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
-                      f.left, y, f.left + f.width, y) +
-               format("<text class=\"tick\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%g</text>",
-                      f.left - 4, y + 3, first + i == 0 ? 0.0 : v);
-    }
-    return out;
-}
 
 // The values a run's chart must show: its columns and its mean.
 plot run_plot(const setting_figures& s, double left, double top, double width, double height) {
@@ -206,6 +174,28 @@ double warped(double ppm) {
 }
 
 } // namespace
+
+// Horizontal grid lines with their values, in ppm: the multiples of the
+// step within the span, counted as integers so that rounding cannot add
+// or lose a line.
+std::string y_ticks(const plot& f) {
+    std::string out;
+    const double step = tick_step(f.high - f.low);
+    if (step == 0)
+        return out;
+    const double first = std::ceil(f.low / step);
+    const double lines = std::floor(f.high / step) - first + 1; // NaN fails the test below
+    const int count = lines > 0 ? static_cast<int>(std::min(lines, double{max_ticks})) : 0;
+    for (int i = 0; i < count; ++i) {
+        const double v = (first + i) * step; // -0 where first is -0: written as 0 below
+        const double y = f.y(v);
+        out += format("<line class=\"grid\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
+                      f.left, y, f.left + f.width, y) +
+               format("<text class=\"tick\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\">%g</text>",
+                      f.left - 4, y + 3, first + i == 0 ? 0.0 : v);
+    }
+    return out;
+}
 
 // For each decade: the ten deviations with their error bars, and where
 // judged the tolerance and acceptance limits of each position.

@@ -3,6 +3,7 @@
 // and here what they share.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -40,6 +41,19 @@ std::string verdict_cell(verdict v);
 // folders of the build machine are none of theirs.
 std::string file_name(const std::string& path);
 
+// A chart's plot area and the values its height spans, top to bottom.
+struct plot {
+    double left, top, width, height;
+    double high, low;
+    double y(double value) const {
+        const double v = std::clamp(value, low, high);
+        return top + (high - v) / (high - low) * height;
+    }
+};
+
+// Horizontal grid lines with their values, in ppm, at round steps.
+std::string y_ticks(const plot& f);
+
 // The band colour of a deviation as the Textile tables give it, grey where
 // they give none.
 std::string colour_of(double ppm);
@@ -63,6 +77,12 @@ std::string tolerance_text(const log_judgement& judged);
 
 // The conformity section the page opens with (page_conformity.cpp).
 std::string conformity(const log_results& r);
+
+// The History section (page_history.cpp): each setting's deviation at
+// every calibration and the drift through them; and the calibration's
+// record from the log's heading.
+std::string history_section(const history_results& history);
+std::string record_table(const calibration_record& record);
 
 // The page's styles (page_style.cpp).
 extern const char* const page_style;

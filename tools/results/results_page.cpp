@@ -46,14 +46,19 @@ std::string judged_deviation(const tolerance_data& data) {
 
 namespace {
 
-// The log's own heading: its comment lines before the first reading.
+// The log's own heading: the calibration's record as a table, where its
+// comment lines give one, then the rest of them as they are.
 std::string log_heading(const log_results& r) {
-    if (r.heading.empty())
-        return {};
+    const bool record = !r.record.fields.empty();
     std::string lines;
-    for (const std::string& line : r.heading)
-        lines += (lines.empty() ? "" : "<br>") + escaped(line);
-    return "<p class=\"heading\">" + lines + "</p>\n";
+    if (record)
+        for (const heading_line& line : r.record.free_lines)
+            lines += (lines.empty() ? "" : "<br>") + escaped(line.text);
+    else
+        for (const std::string& line : r.heading)
+            lines += (lines.empty() ? "" : "<br>") + escaped(line);
+    return page_parts::record_table(r.record) +
+           (lines.empty() ? "" : "<p class=\"heading\">" + lines + "</p>\n");
 }
 
 } // namespace
@@ -89,6 +94,9 @@ std::string results_page(const log_results& results, const std::string& log,
             "</div>\n";
     if (results.judged)
         page += budget_table(*results.judged) + tolerance_text(*results.judged);
+    // Earlier results given: this calibration is one of several.
+    if (results.history && results.history->calibrations.size() > 1)
+        page += history_section(*results.history);
     return page + "<h2>Audit of the log</h2>\n<pre>" + escaped(audit_text) +
            "</pre>\n</body></html>\n";
 }
