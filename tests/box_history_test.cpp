@@ -16,6 +16,7 @@
 #include "judgement/conformity.h"
 #include "log/log_reader.h"
 #include "results/columns.h"
+#include "results/page_parts.h"
 #include "results/results.h"
 
 namespace {
@@ -208,4 +209,22 @@ TEST(BoxHistory, BuildWithoutToleranceGivesTheLargestChangeAndDrift) {
               "ppm, the 100 Ω setting (position 1, decade 1E2); largest drift -2.0 ppm a year, the "
               "200 Ω setting (position 2, decade 1E2)\n",
               history_summary(h, "log.txt"));
+}
+
+// The page's History section opens with what leaves, then what may, then
+// the interval; a setting with no point at any calibration gets no chart.
+TEST(BoxHistory, PageStatementOpensWithWhatLeavesThenTheInterval) {
+    history_results h = summed_up();
+    h.settings[2][0] = with_outlook(outlook::may_leave, 90, 5, 100);
+    h.settings[3][0] = with_outlook(outlook::leaves, 120, 1, 100);
+    const std::string page = page_parts::history_section(h);
+    EXPECT_NE(std::string::npos,
+              page.find("<p class=\"summary\">Expected to leave the tolerance by 2027-03-02: 30 Ω "
+                        "(position 3, decade 1E1). May leave it by then: 20 Ω (position 2, decade "
+                        "1E1). The drift supports an interval of 7 months.</p>"))
+        << page;
+    std::size_t charts = 0;
+    for (std::size_t at = 0; (at = page.find("<figure", at)) != std::string::npos; ++at)
+        ++charts;
+    EXPECT_EQ(2u, charts);
 }
