@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "base/figure_text.h"
 #include "base/text_format.h"
@@ -41,16 +42,19 @@ struct time_axis {
 // due date, as one closed path.
 std::string line_band(const plot& f, const time_axis& ta, const drift_line& line) {
     constexpr int steps = 24;
-    std::string upper, lower;
+    std::string upper;
+    std::vector<std::string> lower;
     for (int i = 0; i <= steps; ++i) {
         const double t = ta.first + (ta.last - ta.first) * i / steps;
         const double centre = line.a + line.b * t;
         const double u =
             std::sqrt(std::max(0.0, line.var_a + t * t * line.var_b + 2 * t * line.cov_ab));
         upper += format("%s%.1f %.1f", i == 0 ? "M" : "L", ta.x(t), f.y(centre + 2 * u));
-        lower = format("L%.1f %.1f", ta.x(t), f.y(centre - 2 * u)) + lower;
+        lower.push_back(format("L%.1f %.1f", ta.x(t), f.y(centre - 2 * u)));
     }
-    return "<path class=\"pband\" d=\"" + upper + lower + "z\"/>" +
+    for (auto back = lower.rbegin(); back != lower.rend(); ++back)
+        upper += *back;
+    return "<path class=\"pband\" d=\"" + upper + "z\"/>" +
            format("<line class=\"fit\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
                   ta.x(ta.first), f.y(line.a + line.b * ta.first), ta.x(ta.last),
                   f.y(line.a + line.b * ta.last));
@@ -168,10 +172,10 @@ std::string calibrations_table(const history_results& h) {
                         combined += pt.from == u_source::combined;
                         of_mean += pt.from == u_source::of_mean;
                     }
-        const char* from = combined > 0 && of_mean > 0 ? "u<sub>c</sub> where judged, else s/√n"
-                           : combined > 0              ? "u<sub>c</sub>"
-                           : of_mean > 0               ? "s/√n"
-                                                       : "none";
+        // By which sources the file's points have: of neither, u_c, s/√n, or both.
+        constexpr const char* sources[] = {"none", "u<sub>c</sub>", "s/√n",
+                                           "u<sub>c</sub> where judged, else s/√n"};
+        const char* from = sources[(combined > 0 ? 1 : 0) + (of_mean > 0 ? 2 : 0)];
         const calibration_source& c = h.calibrations[i];
         t += "<tr><td>" + date_text(c.date) + "</td><td>" +
              (i + 1 == h.calibrations.size() ? std::string("this calibration") : escaped(c.file)) +
