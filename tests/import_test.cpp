@@ -222,6 +222,11 @@ TEST(ImportProcess, FaultyHistoryStopsAtItsFileAndLineAndLeavesNothing) {
          {{"a.csv", good}},
          {"h/a.csv"},
          "log.txt:1: date 2026-02-30 does not exist\n"},
+        // Below 21 free comment lines, more than the page keeps, the date still counts.
+        {replaced(std::string(21, '#'), "#", "#\n") + "# date: 2026-02-30\n300.0036\n",
+         {{"a.csv", good}},
+         {"h/a.csv"},
+         "log.txt:22: date 2026-02-30 does not exist\n"},
         {dated,
          {},
          {"h/none.csv"},

@@ -220,7 +220,8 @@ TEST(JudgementSummary, NamesEverySettingNotJudgedWhateverTheCap) {
     std::vector<named_judgement> many;
     auto add = [&](std::size_t count, double ppm) {
         for (std::size_t i = 0; i < count; ++i) {
-            named_judgement& s = many.emplace_back(format("setting %zu", many.size()), judgement{});
+            named_judgement& s =
+                many.emplace_back(named_judgement{format("setting %zu", many.size()), {}});
             s.j.nominal = 100;
             s.j.tolerance = 0.01;
             s.j.expanded = 0.002;
@@ -232,9 +233,11 @@ TEST(JudgementSummary, NamesEverySettingNotJudgedWhateverTheCap) {
     add(3, 110);
     add(20, 90);
     add(5, 50);
-    named_judgement& once = many.emplace_back("the 50 Ω setting (position 5, decade 1E1)");
+    named_judgement& once =
+        many.emplace_back(named_judgement{"the 50 Ω setting (position 5, decade 1E1)", {}});
     ASSERT_TRUE(judge({50, 0, 1, 50.001, 0}, data, once.j));
-    named_judgement& none = many.emplace_back("the 70 Ω setting (position 7, decade 1E1)");
+    named_judgement& none =
+        many.emplace_back(named_judgement{"the 70 Ω setting (position 7, decade 1E1)", {}});
     ASSERT_TRUE(judge({70, 0, 0, 0, 0}, data, none.j));
     const std::vector<std::string> lines = bare_lines(judgement_summary("box.txt", rule, many));
     ASSERT_EQ(24u, lines.size());

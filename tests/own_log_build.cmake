@@ -17,7 +17,8 @@
 #   6. with the earlier results files of the same box it sums up the
 #      history and writes it into the results file; a file dated after the
 #      log added to the folder stops the next build at its line, and
-#      removed, the build goes on; without a tolerance file it gives the
+#      removed, the build goes on; the folder is named relative to where
+#      cmake runs, as a user would; without a tolerance file it gives the
 #      largest change and drift, and -DDECADE_HISTORY= (empty) drops it.
 # own_log_test then compares the program's report with parse() in memory.
 #
@@ -35,9 +36,10 @@ list(LENGTH line_ends bad_line)
 math(EXPR bad_line "${bad_line} + 1")
 set(audited "${log}:9: %s: 1 reading of exactly 30 Ω, line 9")
 
+# Run in ${BINARY}, where a relative path given to cmake starts.
 function(configure)
   execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY}/build ${ARGN}
-                  RESULT_VARIABLE failed OUTPUT_QUIET)
+                  WORKING_DIRECTORY ${BINARY} RESULT_VARIABLE failed OUTPUT_QUIET)
   if(failed)
     message(FATAL_ERROR "configuring with ${ARGN} failed")
   endif()
@@ -126,7 +128,8 @@ endif()
 
 set(history ${BINARY}/history)
 file(COPY ${HISTORY}/ DESTINATION ${history} FILES_MATCHING PATTERN "*.csv")
-configure(-DDECADE_HISTORY=${history})
+# Given relative to the folder cmake runs in, as a user types it.
+configure(-DDECADE_HISTORY=history)
 build_program()
 if(failed OR NOT built)
   message(FATAL_ERROR "the log did not build with a history:\n${out}")

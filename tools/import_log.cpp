@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -236,20 +237,6 @@ bool read_tolerance_file(const std::string& path, log_judgement& judged) {
     return true;
 }
 
-// The calibration's record in the log's heading; false, having said where,
-// for a faulty field.
-bool read_heading(const log_reader& reader, const char* log, calibration_record& record) {
-    std::vector<heading_line> heading;
-    for (std::size_t i = 0; i < reader.heading().size(); ++i)
-        heading.push_back({reader.heading_lines()[i], reader.heading()[i]});
-    record_error error;
-    if (!read_record(heading, record, error)) {
-        std::fputs(record_diagnostic(log, error).c_str(), stderr);
-        return false;
-    }
-    return true;
-}
-
 // The box's history where the log gives its date; false, having said why,
 // for a history without that date or with a faulty results file.
 bool add_history(log_results& results, const char* log, const std::vector<std::string>& paths) {
@@ -324,8 +311,18 @@ int main(int argc, char** argv) {
     }
     std::vector<float> readings;
     log_audit audit;
-    log_reader reader(readings,
-                      [&audit](float reading, std::size_t line) { audit.add(reading, line); });
+    // The record is read as the heading comes: a field counts however far
+    // down the heading it is, and the first fault in it is told once the
+    // log has read without one.
+    calibration_record record;
+    std::optional<record_error> record_fault;
+    log_reader reader(
+        readings, [&audit](float reading, std::size_t line) { audit.add(reading, line); },
+        [&](std::size_t line, std::string_view text) {
+            record_error error;
+            if (!record_fault && !take_heading_line({line, std::string(text)}, record, error))
+                record_fault = std::move(error);
+        });
     const bool read = read_stream(fd, reader);
     const int saved = errno;
     close_log(fd);
@@ -337,9 +334,10 @@ int main(int argc, char** argv) {
         std::fputs(diagnostic(log, reader.error()).c_str(), stderr);
         return 1;
     }
-    calibration_record record;
-    if (!read_heading(reader, log, record))
+    if (record_fault) {
+        std::fputs(record_diagnostic(log, *record_fault).c_str(), stderr);
         return 1;
+    }
     const audit_findings found = std::move(audit).finish();
     const std::string audit_said = audit_text(found, log, strict);
     std::fputs(audit_said.c_str(), stderr);

@@ -77,26 +77,32 @@ const record_field* find_field(const calibration_record& record, record_key key)
     return found == record.fields.end() ? nullptr : &*found;
 }
 
+bool take_heading_line(heading_line line, calibration_record& record, record_error& error) {
+    const std::size_t colon = line.text.find(':');
+    const std::optional<record_key> key =
+        colon == std::string::npos ? std::nullopt
+                                   : key_of(trimmed(std::string_view(line.text).substr(0, colon)));
+    if (!key) {
+        // As many as the page shows of a heading without a record.
+        if (record.free_lines.size() < log_reader::max_heading_lines)
+            record.free_lines.push_back(std::move(line));
+        return true;
+    }
+    record_field field{*key, std::string(trimmed(std::string_view(line.text).substr(colon + 1))),
+                       line.line};
+    if (std::optional<std::string> fault = take_field(std::move(field), record)) {
+        error = {line.line, std::move(*fault)};
+        return false;
+    }
+    return true;
+}
+
 bool read_record(const std::vector<heading_line>& heading, calibration_record& record,
                  record_error& error) {
     record = {};
-    for (const heading_line& line : heading) {
-        const std::size_t colon = line.text.find(':');
-        const std::optional<record_key> key =
-            colon == std::string::npos
-                ? std::nullopt
-                : key_of(trimmed(std::string_view(line.text).substr(0, colon)));
-        if (!key) {
-            record.free_lines.push_back(line);
-            continue;
-        }
-        record_field field{
-            *key, std::string(trimmed(std::string_view(line.text).substr(colon + 1))), line.line};
-        if (std::optional<std::string> fault = take_field(std::move(field), record)) {
-            error = {line.line, std::move(*fault)};
+    for (const heading_line& line : heading)
+        if (!take_heading_line(line, record, error))
             return false;
-        }
-    }
     return true;
 }
 

@@ -11,11 +11,12 @@
 // twice stops the import at its line.  Every other comment line of the
 // heading stays free text, as it was.
 //
-// Hooking it up: the log reader's heading lines, each with its line number,
-// go to read_record(); a fault is reported as record_diagnostic(log, error)
-// and stops the import like a fault in a reading; the page shows
-// record.fields as a table and record.free_lines below it, and record.date
-// is the calibration's date.
+// Hooking it up: the log reader hands each heading line, with its line
+// number, to take_heading_line(): every one, however long the heading, as
+// the record holds at most one line per key and the first free lines.  A
+// fault is reported as record_diagnostic(log, error) and stops the import
+// like a fault in a reading; the page shows record.fields as a table and
+// record.free_lines below it, and record.date is the calibration's date.
 #pragma once
 
 #include <chrono>
@@ -71,8 +72,13 @@ struct record_error {
     std::string what;
 };
 
-// Sorts the heading's lines into fields and free text; at the first fault
-// says in `error` where and what is wrong, and `record` is then incomplete.
+// Sorts one more line of the heading, in the log's order, into the fields
+// or the free text, which keeps the first log_reader::max_heading_lines; at
+// a fault says in `error` where and what is wrong, and `record` is then
+// incomplete.
+bool take_heading_line(heading_line line, calibration_record& record, record_error& error);
+
+// The same for a whole heading, into an empty record.
 bool read_record(const std::vector<heading_line>& heading, calibration_record& record,
                  record_error& error);
 

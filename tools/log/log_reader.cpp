@@ -91,8 +91,8 @@ const char* what(log_fault fault) {
     return text[static_cast<std::size_t>(fault)];
 }
 
-log_reader::log_reader(std::vector<float>& readings, reading_sink each)
-    : readings_(readings), each_(std::move(each)) {
+log_reader::log_reader(std::vector<float>& readings, reading_sink each, heading_sink each_heading)
+    : readings_(readings), each_(std::move(each)), each_heading_(std::move(each_heading)) {
     line_.reserve(max_line_length + 2);
 }
 
@@ -166,9 +166,14 @@ bool log_reader::end_line() {
 
 // A comment before the first reading, the log's heading, without its '#'.
 void log_reader::take_heading(std::string_view field) {
-    if (field.empty() || heading_.size() == max_heading_lines)
+    if (field.empty())
         return;
-    heading_.emplace_back(trimmed(field.substr(1)));
+    const std::string_view text = trimmed(field.substr(1));
+    if (each_heading_)
+        each_heading_(line_number_, text);
+    if (heading_.size() == max_heading_lines)
+        return;
+    heading_.emplace_back(text);
     heading_lines_.push_back(line_number_);
 }
 

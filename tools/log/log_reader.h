@@ -47,6 +47,10 @@ const char* what(log_fault fault);
 // Hands each reading to its user as it is read, with its 1-based line in
 // the text (blank and comment lines count as lines).
 using reading_sink = std::function<void(float reading, std::size_t line)>;
+// Hands each comment line before the first reading to its user, without
+// its '#' and the blanks around it, with its 1-based line: every one,
+// however long the heading, so that a record field anywhere in it counts.
+using heading_sink = std::function<void(std::size_t line, std::string_view text)>;
 
 // Reads a log as it comes, in pieces of any size, into `readings` (each the
 // float nearest to its decimal text).  It stops at the first line that is
@@ -57,7 +61,8 @@ using reading_sink = std::function<void(float reading, std::size_t line)>;
 // refused at once (text_syntax.h).
 class log_reader {
   public:
-    explicit log_reader(std::vector<float>& readings, reading_sink each = {});
+    explicit log_reader(std::vector<float>& readings, reading_sink each = {},
+                        heading_sink each_heading = {});
     // The next bytes of the log; false from the first fault on, when there
     // is nothing more to read.
     bool feed(std::string_view bytes);
@@ -67,7 +72,8 @@ class log_reader {
     const log_error& error() const { return error_; }
     // The comment lines before the first reading, each without its '#' and
     // the blanks around it: what a bench writes at the top of a log (the
-    // box, the date, the temperature).  At most max_heading_lines.
+    // box, the date, the temperature).  The first max_heading_lines only,
+    // as many as the page shows: heading_sink sees them all.
     static constexpr std::size_t max_heading_lines = 20;
     const std::vector<std::string>& heading() const { return heading_; }
     // The 1-based line in the log of each of heading().
@@ -82,6 +88,7 @@ class log_reader {
 
     std::vector<float>& readings_;
     reading_sink each_;
+    heading_sink each_heading_;
     bool started_ = false; // once the first bytes have told the encoding
     std::string start_;    // the first bytes until then
     std::string line_;
