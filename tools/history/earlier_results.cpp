@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/stable_sort.h"
 #include "history/calendar.h"
 #include "log/setting_finder.h"
 #include "results/columns.h"
@@ -299,9 +300,8 @@ bool read_history(std::span<const std::string> paths, std::chrono::year_month_da
         }
         out.push_back(std::move(read));
     }
-    std::stable_sort(
-        out.begin(), out.end(),
-        [](const earlier_results& a, const earlier_results& b) { return a.date < b.date; });
+    sort_stably(out,
+                [](const earlier_results& a, const earlier_results& b) { return a.date < b.date; });
     for (std::size_t i = 1; i < out.size(); ++i)
         if (out[i].date == out[i - 1].date) {
             error =

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/stable_sort.h"
 #include "base/text_format.h"
 #include "history/assemble.h"
 #include "history/calendar.h"
@@ -125,7 +126,7 @@ std::string history_summary(const history_results& history, std::string_view log
     for (const noted& s : all)
         if (s.h->out && *s.h->out != outlook::stays)
             leaving.push_back(s);
-    std::stable_sort(leaving.begin(), leaving.end(), [](const noted& a, const noted& b) {
+    sort_stably(leaving, [](const noted& a, const noted& b) {
         if (*a.h->out != *b.h->out)
             return *a.h->out > *b.h->out; // leaves before may leave
         return reach(*a.h) > reach(*b.h);

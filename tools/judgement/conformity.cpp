@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/figure_text.h"
+#include "base/stable_sort.h"
 
 namespace {
 
@@ -33,8 +34,7 @@ std::vector<setting> noted_settings(const log_judgement& judged) {
         for (unsigned p = 1; p < positions; ++p)
             if (note_rank(judged.settings[p][d].outcome))
                 noted.push_back({p, d});
-    std::stable_sort(noted.begin(), noted.end(),
-                     [&rank](setting a, setting b) { return rank(a) < rank(b); });
+    sort_stably(noted, [&rank](setting a, setting b) { return rank(a) < rank(b); });
     return noted;
 }
 
