@@ -54,7 +54,7 @@ struct setting_figures {
 };
 
 struct log_results {
-    double nominal[positions][decade_count];
+    double nominal[positions][decade_count]{};
     setting_grid<setting_figures> settings;
     // Every reading's deviation from the nearest setting, in ppm, in at most
     // log_columns columns: those the report takes and those it leaves out.
