@@ -218,10 +218,11 @@ TEST(BoxHistory, PageStatementOpensWithWhatLeavesThenTheInterval) {
     h.settings[2][0] = with_outlook(outlook::may_leave, 90, 5, 100);
     h.settings[3][0] = with_outlook(outlook::leaves, 120, 1, 100);
     const std::string page = page_parts::history_section(h);
-    EXPECT_NE(std::string::npos,
-              page.find("<p class=\"summary\">Expected to leave the tolerance by 2027-03-02: 30 Ω "
-                        "(position 3, decade 1E1). May leave it by then: 20 Ω (position 2, decade "
-                        "1E1). The drift supports an interval of 7 months.</p>"))
+    EXPECT_NE(
+        std::string::npos,
+        page.find("<p class=\"summary\">Expected to leave the tolerance by 2027-03-02: 30 Ω "
+                  "(position 3, decade 1E1). May leave the tolerance by 2027-03-02: 20 Ω "
+                  "(position 2, decade 1E1). The drift supports an interval of 7 months.</p>"))
         << page;
     std::size_t charts = 0;
     for (std::size_t at = 0; (at = page.find("<figure", at)) != std::string::npos; ++at)

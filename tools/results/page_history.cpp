@@ -140,8 +140,8 @@ std::string history_statement(const history_results& h) {
     if (!leave.empty())
         out += "Expected to leave the tolerance by " + date_text(h.due) + ": " + leave + ". ";
     if (!may.empty())
-        out += "May leave it by then: " + may + ". ";
-    if (leave.empty() && may.empty())
+        out += "May leave the tolerance by " + date_text(h.due) + ": " + may + ". ";
+    if (leave.empty() && may.empty() && h.supported_months)
         out += "Every setting with a drift line and a tolerance is expected to stay within it "
                "until " +
                date_text(h.due) + ". ";
