@@ -2,16 +2,17 @@
 // and the drift of a setting over its calibrations.
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "base/calendar.h"
 #include "base/text_format.h"
-#include "history/calendar.h"
-#include "history/calibration_record.h"
 #include "history/drift.h"
+#include "log/calibration_record.h"
 
 namespace {
 
@@ -180,15 +181,17 @@ TEST(HistoryDrift, ScatterWithinTheUncertaintiesLeavesThemBe) {
     EXPECT_DOUBLE_EQ(std::sqrt(26.0 / 3), predict(*line, 1).u);
 }
 
+constexpr double no_u = std::numeric_limits<double>::quiet_NaN();
+
 TEST(HistoryDrift, OnlyPointsWithAnUncertaintyAtTwoTimesMakeALine) {
     // Without u, with u = 0, or at one time: no line.
-    const drift_point one_usable[] = {{-1, 1, 1}, {0, 3, std::nullopt}, {-2, 7, 0}};
+    const drift_point one_usable[] = {{-1, 1, 1}, {0, 3, no_u}, {-2, 7, 0}};
     EXPECT_FALSE(fit_drift(one_usable));
     const drift_point one_time[] = {{0, 1, 1}, {0, 3, 1}};
     EXPECT_FALSE(fit_drift(one_time));
     // Two points among others: the line through them, never scaled.  From
     // (−1, 1) to (0, 3): a = 3, b = 2; var b = 1/Σw(t − t̄)² = 1/(1/2) = 2.
-    const drift_point two[] = {{-1, 1, 1}, {-2, 100, std::nullopt}, {-3, 50, 0}, {0, 3, 1}};
+    const drift_point two[] = {{-1, 1, 1}, {-2, 100, no_u}, {-3, 50, 0}, {0, 3, 1}};
     const std::optional<drift_line> line = fit_drift(two);
     ASSERT_TRUE(line);
     EXPECT_EQ(2u, line->m);
@@ -201,10 +204,9 @@ TEST(HistoryDrift, OnlyPointsWithAnUncertaintyAtTwoTimesMakeALine) {
 TEST(HistoryDrift, ChangeSinceThePreviousCalibration) {
     const change c = change_since({0, 5, 0.3}, {-1, 1, 0.4});
     EXPECT_DOUBLE_EQ(4, c.x);
-    ASSERT_TRUE(c.u);
-    EXPECT_DOUBLE_EQ(0.5, *c.u);
-    EXPECT_FALSE(change_since({0, 5, 0.3}, {-1, 1, std::nullopt}).u);
-    EXPECT_FALSE(change_since({0, 5, std::nullopt}, {-1, 1, 0.4}).u);
+    EXPECT_DOUBLE_EQ(0.5, c.u);
+    EXPECT_TRUE(std::isnan(change_since({0, 5, 0.3}, {-1, 1, no_u}).u));
+    EXPECT_TRUE(std::isnan(change_since({0, 5, no_u}, {-1, 1, 0.4}).u));
 }
 
 TEST(HistoryDrift, OutlookAtItsEdges) {
@@ -220,6 +222,19 @@ TEST(HistoryDrift, OutlookAtItsEdges) {
         EXPECT_STREQ(c.expected, outlook_word(outlook_of({c.x, c.u}, 10))) << c.x << " " << c.u;
 }
 
+// Over the interval the worse end decides: a line outside its tolerance
+// today leaves, though it is back inside by the due date, and one inside
+// today leaves if it is outside by then.
+TEST(HistoryDrift, OutlookOverTheIntervalTakesTheWorseEnd) {
+    const drift_line coming_back{.a = 12, .b = -10};
+    const interval_outlook back = outlook_over(coming_back, 1, 10);
+    EXPECT_EQ(outlook::leaves, back.out);
+    EXPECT_FALSE(back.at_due);
+    const interval_outlook going = outlook_over({.a = 2, .b = 10}, 1, 10);
+    EXPECT_EQ(outlook::leaves, going.out);
+    EXPECT_TRUE(going.at_due);
+}
+
 TEST(HistoryDrift, SupportedIntervalCountsCalendarMonths) {
     const std::chrono::year_month_day date = date_of("2024-01-31");
     // 1 ppm a day: 29 ppm at 2024-02-29, 60 at 2024-03-31, 90 at 2024-04-30.
@@ -227,6 +242,8 @@ TEST(HistoryDrift, SupportedIntervalCountsCalendarMonths) {
     const drift_line still{};
     // No drift, but a drift of u(b) = half a ppm a day: 2u is 1 ppm a day.
     const drift_line unsure{.var_b = days_per_year * days_per_year / 4};
+    // Outside T = 10 today, inside from about two months on.
+    const drift_line coming_back{.a = 12, .b = -0.1 * days_per_year};
     const struct {
         std::vector<drift_limit> settings;
         std::optional<int> expected;
@@ -236,6 +253,7 @@ TEST(HistoryDrift, SupportedIntervalCountsCalendarMonths) {
         {{{unsure, 29.5}}, 1},
         {{{still, 0.001}}, longest_supported_months},
         {{{still, 0.001}, {per_day, 61}}, 2},
+        {{{coming_back, 10}}, 0},
         {{{per_day, 61}, {per_day, 29.5}}, 1},
         {{}, std::nullopt},
     };

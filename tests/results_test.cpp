@@ -19,9 +19,9 @@
 #include "judgement/conformity.h"
 #include "judgement/judgement.h"
 #include "log/log_reader.h"
-#include "results/columns.h"
 #include "results/results.h"
 #include "results/results_page.h"
+#include "results_file/columns.h"
 #include "shipped_log.h"
 
 namespace {

@@ -40,9 +40,9 @@
 #include "audit/log_audit.h"
 #include "base/whole_file.h"
 #include "history/assemble.h"
-#include "history/calibration_record.h"
 #include "judgement/conformity.h"
 #include "judgement/tolerance_file.h"
+#include "log/calibration_record.h"
 #include "log/log_reader.h"
 #include "log/text_syntax.h"
 #include "results/results.h"
@@ -208,21 +208,9 @@ bool read_options(int argc, char** argv, import_options& into) {
 // cannot be read or has a fault.
 bool read_tolerance_file(const std::string& path, log_judgement& judged) {
     // A tolerance file is a few lines; anything larger is not one.
-    constexpr std::size_t largest = 1 << 20;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        std::fprintf(stderr, "%s: cannot read the tolerance file: %s\n", path.c_str(),
-                     std::strerror(errno));
-        return false;
-    }
-    std::string text(largest + 1, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), f));
-    const bool failed = std::ferror(f) != 0;
-    const int why = errno;
-    std::fclose(f);
-    if (failed || text.size() > largest) {
-        std::fprintf(stderr, "%s: cannot read the tolerance file: %s\n", path.c_str(),
-                     failed ? std::strerror(why) : "larger than 1 MiB");
+    std::string text, why;
+    if (!read_whole_file(path, 1 << 20, text, why)) {
+        std::fprintf(stderr, "%s: cannot read the tolerance file: %s\n", path.c_str(), why.c_str());
         return false;
     }
     tolerance_error error;
@@ -237,26 +225,22 @@ bool read_tolerance_file(const std::string& path, log_judgement& judged) {
     return true;
 }
 
-// The box's history where the log gives its date; false, having said why,
-// for a history without that date or with a faulty results file.
+// The box's history, for a log that gives its date: the earlier results
+// files of `paths` (none: the due date alone) set beside this calibration,
+// and what the build says of them.  False, having said why, for a faulty
+// results file.
 bool add_history(log_results& results, const char* log, const std::vector<std::string>& paths) {
-    if (!results.record.date) {
-        if (!paths.empty())
-            std::fprintf(stderr,
-                         "%s: the history needs the calibration's date: add a line "
-                         "'# date: YYYY-MM-DD' to the log's heading\n",
-                         log);
-        return paths.empty();
-    }
-    const record_field* item = find_field(results.record, record_key::item);
-    std::vector<earlier_results> earlier;
+    const this_calibration now = history_input(results, file_name(log));
+    earlier_calibrations earlier;
     std::string error;
-    if (!read_history(paths, *results.record.date, item ? item->value : "", results.nominal,
-                      earlier, error)) {
+    if (!read_history(paths, now.date, now.item, results.nominal, earlier, error)) {
         std::fputs(error.c_str(), stderr);
         return false;
     }
-    results.history = make_history(results, log, earlier);
+    std::fputs(earlier.warnings.c_str(), stderr);
+    results.history = make_history(now, results.judged ? &*results.judged : nullptr, earlier.files);
+    if (!paths.empty())
+        std::fputs(history_summary(*results.history, log).c_str(), stderr);
     return true;
 }
 
@@ -363,13 +347,18 @@ int main(int argc, char** argv) {
         std::fputs(conformity_summary(judged).c_str(), stderr);
         results.judged = std::move(judged);
     }
-    if (!add_history(results, log, history))
+    if (!history.empty() && !results.record.date) {
+        std::fprintf(stderr,
+                     "%s: the history needs the calibration's date: add a line "
+                     "'# date: YYYY-MM-DD' to the log's heading\n",
+                     log);
         return 1;
-    if (!history.empty())
-        std::fputs(history_summary(*results.history, log).c_str(), stderr);
+    }
+    if (results.record.date && !add_history(results, log, history))
+        return 1;
     // The page names the log by its file name alone, its audit included:
     // it goes to customers, the build machine's folders do not.
-    const std::string page_name = std::filesystem::path(log).filename().string();
+    const std::string page_name = file_name(log);
     std::string failed;
     if (!write_table(options.table, readings, out, failed) ||
         !write_results(results, page_name, audit_text(found, page_name, strict), csv, page,

@@ -178,10 +178,6 @@ void log_audit::close_left_out() {
     }
 }
 
-std::string log_audit::setting_name(setting at) const {
-    return "the " + setting_label(at, " setting");
-}
-
 namespace {
 
 // Qn is computed on at most this many readings of a run, taken evenly
@@ -500,9 +496,7 @@ audit_findings log_audit::finish() && {
 std::string audit_text(const audit_findings& found, std::string_view file, bool strict) {
     std::string text;
     const std::string name(file);
-    auto at = [&name](std::size_t line) {
-        return line == 0 ? name + ": " : name + ":" + std::to_string(line) + ": ";
-    };
+    auto at = [&name](std::size_t line) { return file_line(name, line); };
     const std::string label = strict ? "error" : "warning";
     for (const audit_message& m : found.shown) {
         text += at(m.line) + label + ": " + m.text + "\n";

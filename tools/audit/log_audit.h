@@ -141,7 +141,6 @@ class log_audit {
     void close_run(setting at);
     void judge_run(setting at, std::vector<taken>& run);
     double step_shown(const std::vector<double>& sample);
-    std::string setting_name(setting at) const;
     void keep_first_far();
     void close_stretches();
 

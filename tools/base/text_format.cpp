@@ -20,3 +20,7 @@ std::string format(const char* pattern, ...) {
     va_end(again);
     return text;
 }
+
+std::string file_line(std::string_view file, std::size_t line) {
+    return std::string(file) + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": ";
+}

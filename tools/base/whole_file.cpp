@@ -2,6 +2,33 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+bool read_whole_file(const std::string& path, std::size_t largest, std::string& text,
+                     std::string& why) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        why = std::strerror(errno);
+        return false;
+    }
+    // One byte past the cap tells a file at the cap from a larger one.
+    text.assign(largest + 1, '\0');
+    text.resize(std::fread(text.data(), 1, text.size(), f));
+    const bool failed = std::ferror(f) != 0;
+    const int saved = errno;
+    std::fclose(f);
+    if (failed)
+        why = std::strerror(saved);
+    else if (text.size() > largest)
+        why = "larger than " + (largest % (1 << 20) == 0 ? std::to_string(largest >> 20) + " MiB"
+                                                         : std::to_string(largest) + " bytes");
+    return !failed && text.size() <= largest;
+}
+
+std::string file_name(std::string_view path) {
+    return std::filesystem::path(path).filename().string();
+}
 
 // Written to PATH.partial, then renamed.  On a failure, of the closing too
 // (a small file is written only then) or of the renaming (a folder at

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
-#include "history/calendar.h"
+#include "base/calendar.h"
 
 namespace {
 
@@ -15,8 +16,8 @@ struct weighted {
 std::vector<weighted> fitted_points(std::span<const drift_point> points) {
     std::vector<weighted> kept;
     for (const drift_point& p : points)
-        if (p.u && *p.u > 0)
-            kept.push_back({p.t, p.x, 1 / (*p.u * *p.u)});
+        if (fitted(p))
+            kept.push_back({p.t, p.x, 1 / (p.u * p.u)});
     return kept;
 }
 
@@ -68,10 +69,9 @@ prediction predict(const drift_line& line, double t) {
 }
 
 change change_since(const drift_point& now, const drift_point& then) {
-    change difference{now.x - then.x, std::nullopt};
-    if (now.u && then.u)
-        difference.u = std::hypot(*now.u, *then.u);
-    return difference;
+    return {now.x - then.x, std::isnan(now.u) || std::isnan(then.u)
+                                ? std::numeric_limits<double>::quiet_NaN()
+                                : std::hypot(now.u, then.u)};
 }
 
 outlook outlook_of(const prediction& predicted, double tolerance_ppm) {
@@ -80,6 +80,12 @@ outlook outlook_of(const prediction& predicted, double tolerance_ppm) {
     if (size + expanded <= tolerance_ppm)
         return outlook::stays;
     return size - expanded > tolerance_ppm ? outlook::leaves : outlook::may_leave;
+}
+
+interval_outlook outlook_over(const drift_line& line, double t_due, double tolerance_ppm) {
+    const outlook now = outlook_of(predict(line, 0), tolerance_ppm);
+    const outlook due = outlook_of(predict(line, t_due), tolerance_ppm);
+    return due >= now ? interval_outlook{due, true} : interval_outlook{now, false};
 }
 
 const char* outlook_word(outlook o) {
@@ -91,11 +97,11 @@ std::optional<int> supported_interval(const std::chrono::year_month_day& date,
                                       std::span<const drift_limit> settings) {
     if (settings.empty())
         return std::nullopt;
-    for (int months = 1; months <= longest_supported_months; ++months) {
+    for (int months = 0; months <= longest_supported_months; ++months) {
         const double t = years_between(date, plus_months(date, months));
         for (const drift_limit& s : settings)
             if (outlook_of(predict(s.line, t), s.tolerance_ppm) != outlook::stays)
-                return months - 1;
+                return std::max(0, months - 1);
     }
     return longest_supported_months;
 }

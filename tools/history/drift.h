@@ -3,13 +3,14 @@
 // figures out: the caller turns each calibration's results into points,
 // with t = years_between(this calibration's date, that one's) (negative for
 // earlier calibrations, 0 for this one), x its deviation from nominal and u
-// its standard uncertainty, both in ppm.
+// its standard uncertainty, both in ppm; a point without an uncertainty
+// has u not a number.
 //
 // Hooking it up, per setting: fit_drift() over its points (this calibration
 // included) gives drift_ppm_per_year = b and its uncertainty √var_b; at the
 // due date, t_due = years_between(date, plus_months(date, interval)),
-// predict() gives predicted_ppm and u_predicted_ppm, and outlook_of() the
-// outlook against the setting's tolerance in ppm.  change_since() compares
+// predict() gives predicted_ppm and u_predicted_ppm, and outlook_over() the
+// outlook over the interval against the setting's tolerance in ppm.  change_since() compares
 // this calibration's point with the latest earlier one.  Over all settings
 // with a line and a tolerance, supported_interval() is the interval the
 // drift supports.
@@ -18,14 +19,21 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 
 struct drift_point {
-    double t = 0;            // years from this calibration, negative before it
-    double x = 0;            // ppm
-    std::optional<double> u; // ppm, standard; none for a single reading
+    double t = 0; // years from this calibration, negative before it
+    double x = 0; // ppm
+    double u = std::numeric_limits<double>::quiet_NaN(); // ppm, standard
 };
+
+// Whether the fit takes a point: only one with a stated u above 0 can be
+// weighted.  Any other is drawn, and the build says it was not fitted.
+inline bool fitted(const drift_point& p) {
+    return p.u > 0;
+}
 
 // The weighted least-squares line x = a + b·t through the points with
 // u > 0, weights 1/u², and the (co)variances of a and b.  With m ≥ 3 points
@@ -49,10 +57,9 @@ struct prediction {
 };
 prediction predict(const drift_line& line, double t);
 
-// x now − x then, u = √(u now² + u then²) when both have one.
+// x now − x then, u = √(u now² + u then²), not a number unless both have one.
 struct change {
-    double x = 0;
-    std::optional<double> u;
+    double x = 0, u = 0;
 };
 change change_since(const drift_point& now, const drift_point& then);
 
@@ -61,12 +68,20 @@ change change_since(const drift_point& now, const drift_point& then);
 inline constexpr double coverage = 2;
 enum class outlook : std::uint8_t { stays, may_leave, leaves };
 outlook outlook_of(const prediction& predicted, double tolerance_ppm);
+// The outlook over the interval from this calibration (t = 0) to t_due:
+// |a + b·t| + 2u(t) is convex in t, so the line with its band is farthest
+// out at one end, and the worse end decides.  `at_due` says which did.
+struct interval_outlook {
+    outlook out;
+    bool at_due;
+};
+interval_outlook outlook_over(const drift_line& line, double t_due, double tolerance_ppm);
 // "stays", "may leave", "leaves": the results file's words.
 const char* outlook_word(outlook o);
 
 // The longest interval N in whole calendar months, 1 to
 // longest_supported_months, from `date` for which every setting's line
-// stays within its tolerance at each month 1 … N; longest_supported_months
+// stays within its tolerance at each month 0 … N; longest_supported_months
 // stands for that many or more, and 0 for not even one month.  Nothing when
 // no setting has both a line and a tolerance.
 inline constexpr int longest_supported_months = 60;

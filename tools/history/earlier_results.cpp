@@ -1,20 +1,21 @@
 #include "history/earlier_results.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
+#include "base/calendar.h"
 #include "base/stable_sort.h"
-#include "history/calendar.h"
+#include "base/text_format.h"
+#include "base/whole_file.h"
 #include "log/setting_finder.h"
-#include "results/columns.h"
-#include "results/results.h"
+#include "results_file/columns.h"
+#include "results_file/csv.h"
 
 namespace {
 
@@ -25,76 +26,61 @@ struct fault {
     std::string what;
 };
 
-// The columns that hold words or dates; every other one holds a number
-// where it is not empty.
-constexpr std::string_view text_columns[] = {"decade",        "verdict",  "item",   "date",
-                                             "previous_date", "due_date", "outlook"};
+// The columns the history takes, each a column of the results file: those
+// it needs, and those it takes where the file has them.
+enum used : std::uint8_t {
+    position,
+    decade,
+    nominal_ohm,
+    count,
+    mean_ohm,
+    date,
+    item,
+    u_mean_ppm,
+    u_c_ppm,
+    judged_deviation_ppm,
+    used_count
+};
+struct used_column {
+    std::size_t column; // in result_columns
+    bool needed;
+};
+consteval used_column needs(std::string_view name, bool needed) {
+    return {column_index(name), needed};
+}
+constexpr used_column used_columns[used_count] = {
+    needs("position", true),    needs("decade", true),
+    needs("nominal_ohm", true), needs("count", true),
+    needs("mean_ohm", true),    needs("date", true),
+    needs("item", false),       needs("u_mean_ppm", false),
+    needs("u_c_ppm", false),    needs("judged_deviation_ppm", false),
+};
 
-bool is_text_column(std::size_t i) {
-    return std::find(std::begin(text_columns), std::end(text_columns), result_columns[i]) !=
-           std::end(text_columns);
+std::string_view name_of(used u) {
+    return result_columns[used_columns[u].column].name;
 }
 
-// The records of RFC 4180 text, one at a time: fields between commas, a
-// field in quotes may hold commas, line ends and doubled quotes; a record
-// ends at CR LF or LF.
-class csv_records {
-  public:
-    explicit csv_records(std::string_view text) : text_(text) {}
-    bool at_end() const { return at_ == text_.size(); }
-    std::size_t line() const { return line_; }
+// Where each used column is in this file's header.
+using column_places = std::array<std::optional<std::size_t>, used_count>;
 
-    std::vector<std::string> next() {
-        std::vector<std::string> fields(1);
-        const std::size_t first_line = line_;
-        bool inside = false, closed = false;
-        while (at_ < text_.size()) {
-            const char c = text_[at_++];
-            if (inside) {
-                if (c == '"' && at_ < text_.size() && text_[at_] == '"')
-                    ++at_;
-                else if (c == '"') {
-                    inside = false;
-                    closed = true;
-                    continue;
-                }
-                line_ += c == '\n';
-                fields.back() += c;
-            } else if (c == ',') {
-                fields.emplace_back();
-                closed = false;
-            } else if (c == '\n' || (c == '\r' && at_ < text_.size() && text_[at_] == '\n')) {
-                at_ += c == '\r';
-                ++line_;
-                return fields;
-            } else if (closed || c == '"') {
-                if (!fields.back().empty() || closed)
-                    throw fault{line_, closed
-                                           ? "text after a closing quote"
-                                           : "a quote inside a field that does not start with one"};
-                inside = true;
-            } else {
-                fields.back() += c;
-            }
-        }
-        if (inside)
-            throw fault{first_line, "a quote that is never closed"};
-        return fields;
+column_places places_of(const csv_table& table) {
+    column_places places;
+    for (unsigned u = 0; u < used_count; ++u) {
+        places[u] = table.column(name_of(static_cast<used>(u)));
+        if (places[u] || !used_columns[u].needed)
+            continue;
+        if (u == date)
+            throw fault{1, "no column 'date': the file was written before results files gave the "
+                           "calibration's date; add a column named date that gives it, "
+                           "YYYY-MM-DD, in every row"};
+        throw fault{1, "no column '" + std::string(name_of(static_cast<used>(u))) +
+                           "': not a results file of this program, which writes one"};
     }
-
-  private:
-    std::string_view text_;
-    std::size_t at_ = 0, line_ = 1;
-};
+    return places;
+}
 
 std::string in_quotes(std::string_view text) {
     return "'" + std::string(text) + "'";
-}
-
-// A finite number written whole, as the writer writes one.
-bool read_number(std::string_view text, double& value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc{} && end == text.data() + text.size() && std::isfinite(value);
 }
 
 template <typename T> bool read_whole(std::string_view text, T& value) {
@@ -102,101 +88,110 @@ template <typename T> bool read_whole(std::string_view text, T& value) {
     return ec == std::errc{} && end == text.data() + text.size();
 }
 
-double number_or_nan(const std::string& text) {
-    double value = std::numeric_limits<double>::quiet_NaN();
-    return text.empty() || read_number(text, value) ? value
-                                                    : std::numeric_limits<double>::quiet_NaN();
+// A finite number written whole, as the writer writes one.
+bool read_number(std::string_view text, double& value) {
+    return read_whole(text, value) && std::isfinite(value);
+}
+
+// One row as the history sees it: its used fields, each checked for the
+// kind its column holds.
+struct row_fields {
+    std::size_t line;
+    std::array<std::string_view, used_count> text{}; // empty where absent
+
+    double number(used u) const {
+        double value = std::numeric_limits<double>::quiet_NaN();
+        if (!text[u].empty())
+            read_number(text[u], value);
+        return value;
+    }
+};
+
+row_fields fields_of(const csv_row& row, const column_places& places) {
+    row_fields f{row.line};
+    for (unsigned u = 0; u < used_count; ++u) {
+        if (!places[u])
+            continue;
+        const std::string_view text = row.fields[*places[u]];
+        f.text[u] = text;
+        const column_kind kind = result_columns[used_columns[u].column].kind;
+        double number = 0;
+        std::uint64_t whole = 0;
+        if (text.empty() || kind == column_kind::text ||
+            (kind == column_kind::number ? read_number(text, number) : read_whole(text, whole)))
+            continue;
+        throw fault{row.line, std::string(name_of(static_cast<used>(u))) + " " + in_quotes(text) +
+                                  (kind == column_kind::number ? " is not a number"
+                                                               : " is not a whole number")};
+    }
+    return f;
 }
 
 // What the rows must agree on, and where each setting was given.
 struct rows_read {
     std::size_t first_row = 0; // its line
-    std::string date, item;
+    std::string_view date, item;
     std::size_t line_of[positions][decade_count]{};
 };
 
-setting setting_of(const std::vector<std::string>& row, std::size_t line) {
-    const std::string& position = row[column_index("position")];
-    const std::string& decade = row[column_index("decade")];
+setting setting_of(const row_fields& row) {
+    const std::string_view p_text = row.text[position], d_text = row.text[decade];
     unsigned p = 0;
     for (unsigned d = 0; d < decade_count; ++d)
-        if (decade == "1E" + std::to_string(d + 1) && read_whole(position, p) && p >= 1 &&
+        if (d_text == "1E" + std::to_string(d + 1) && read_whole(p_text, p) && p >= 1 &&
             p < positions)
             return {p, d};
-    throw fault{line,
-                "no setting at position " + in_quotes(position) + ", decade " + in_quotes(decade)};
-}
-
-void check_numbers(const std::vector<std::string>& row, std::size_t line) {
-    for (std::size_t i = 0; i < result_column_count; ++i) {
-        double value = 0;
-        if (!row[i].empty() && !is_text_column(i) && !read_number(row[i], value))
-            throw fault{line, std::string(result_columns[i]) + " " + in_quotes(row[i]) +
-                                  " is not a number"};
-    }
+    throw fault{row.line,
+                "no setting at position " + in_quotes(p_text) + ", decade " + in_quotes(d_text)};
 }
 
 // The date and the item are the calibration's, the same in every row.
-void check_same(std::string_view name, const std::string& field, std::size_t line,
-                const rows_read& read, const std::string& first) {
-    if (field != first)
-        throw fault{line, std::string(name) + " " + in_quotes(field) + " differs from line " +
-                              std::to_string(read.first_row) + "'s, " + in_quotes(first)};
-}
-
-void check_calibration(const std::vector<std::string>& row, std::size_t line, rows_read& read) {
-    const std::string &date = row[column_index("date")], &item = row[column_index("item")];
+void check_calibration(const row_fields& row, rows_read& read) {
     if (read.first_row == 0) {
-        read.first_row = line;
-        read.date = date;
-        read.item = item;
+        read.first_row = row.line;
+        read.date = row.text[date];
+        read.item = row.text[item];
         return;
     }
-    check_same("date", date, line, read, read.date);
-    check_same("item", item, line, read, read.item);
+    for (const auto& [u, first] : {std::pair{date, read.date}, std::pair{item, read.item}})
+        if (row.text[u] != first)
+            throw fault{row.line, std::string(name_of(u)) + " " + in_quotes(row.text[u]) +
+                                      " differs from line " + std::to_string(read.first_row) +
+                                      "'s, " + in_quotes(first)};
 }
 
-void read_row(const std::vector<std::string>& row, std::size_t line, const nominal_grid& nominal,
-              rows_read& read, earlier_results& out) {
-    if (row.size() != result_column_count)
-        throw fault{line, std::to_string(row.size()) + " fields where the header has " +
-                              std::to_string(result_column_count)};
-    const setting at = setting_of(row, line);
+void read_row(const row_fields& row, const nominal_grid& nominal, rows_read& read,
+              earlier_results& out) {
+    const setting at = setting_of(row);
     std::size_t& given = read.line_of[at.p][at.d];
     if (given != 0)
-        throw fault{line,
+        throw fault{row.line,
                     setting_place(at) + " given twice, first on line " + std::to_string(given)};
-    given = line;
-    const std::string& written = row[column_index("nominal_ohm")];
-    if (written != std::to_string(std::llround(nominal[at.p][at.d])))
-        throw fault{line, "nominal_ohm " + in_quotes(written) + " is not that of " +
-                              setting_place(at) + ", " + nominal_text(at)};
-    check_numbers(row, line);
-    check_calibration(row, line, read);
+    given = row.line;
+    if (row.text[nominal_ohm] != std::to_string(std::llround(nominal[at.p][at.d])))
+        throw fault{row.line, "nominal_ohm " + in_quotes(row.text[nominal_ohm]) +
+                                  " is not that of " + setting_place(at) + ", " + nominal_text(at)};
+    check_calibration(row, read);
     earlier_setting& s = out.settings[at.p][at.d];
-    if (!read_whole(row[column_index("count")], s.count))
-        throw fault{line,
-                    "count " + in_quotes(row[column_index("count")]) + " is not a whole number"};
-    if (s.count > 0 && row[column_index("mean_ohm")].empty())
-        throw fault{line, "no mean_ohm where count is " + std::to_string(s.count)};
-    s.mean = number_or_nan(row[column_index("mean_ohm")]);
-    s.u_c_ppm = number_or_nan(row[column_index("u_c_ppm")]);
-    s.u_mean_ppm = number_or_nan(row[column_index("u_mean_ppm")]);
+    if (!read_whole(row.text[count], s.count))
+        throw fault{row.line, "count " + in_quotes(row.text[count]) + " is not a whole number"};
+    if (s.count > 0 && row.text[mean_ohm].empty())
+        throw fault{row.line, "no mean_ohm where count is " + std::to_string(s.count)};
+    s.mean = row.number(mean_ohm);
+    s.u_mean_ppm = row.number(u_mean_ppm);
+    s.u_c_ppm = row.number(u_c_ppm);
+    s.judged_deviation_ppm = row.number(judged_deviation_ppm);
 }
 
 void read_rows(std::string_view text, const nominal_grid& nominal, earlier_results& out) {
-    const std::string header = results_header();
-    if (text.substr(0, header.size()) != header ||
-        (text.size() > header.size() && text[header.size()] != '\r' && text[header.size()] != '\n'))
-        throw fault{1, "not a results file of this program: its first line is not the header "
-                       "this program writes"};
-    csv_records records(text);
-    records.next();
+    csv_table table;
+    csv_fault bad;
+    if (!read_csv_table(text, table, bad))
+        throw fault{bad.line, bad.what};
+    const column_places places = places_of(table);
     rows_read read;
-    while (!records.at_end()) {
-        const std::size_t line = records.line();
-        read_row(records.next(), line, nominal, read, out);
-    }
+    for (const csv_row& row : table.rows)
+        read_row(fields_of(row, places), nominal, read, out);
     for (unsigned p = 1; p < positions; ++p)
         for (unsigned d = 0; d < decade_count; ++d)
             if (read.line_of[p][d] == 0)
@@ -211,28 +206,15 @@ void read_rows(std::string_view text, const nominal_grid& nominal, earlier_resul
 }
 
 std::string located(std::string_view file, std::size_t line, const std::string& what) {
-    return std::string(file) + (line > 0 ? ":" + std::to_string(line) : "") + ": " + what + "\n";
+    return file_line(file, line) + what + "\n";
 }
 
-// A results file is some tens of kilobytes; anything far larger is not one.
-bool read_file(const std::string& path, std::string& text, std::string& error) {
-    constexpr std::size_t largest = 1 << 20;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error =
-            located(path, 0, "cannot read the results file: " + std::string(std::strerror(errno)));
-        return false;
-    }
-    text.assign(largest + 1, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), f));
-    const bool failed = std::ferror(f) != 0;
-    const int why = errno;
-    std::fclose(f);
-    if (failed || text.size() > largest)
-        error = located(path, 0,
-                        "cannot read the results file: " +
-                            std::string(failed ? std::strerror(why) : "larger than 1 MiB"));
-    return !failed && text.size() <= largest;
+// ".csv" in any case: a file copied from Windows may be named 2024.CSV.
+bool named_csv(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".csv";
 }
 
 } // namespace
@@ -261,7 +243,7 @@ bool history_files(std::span<const std::string> paths, std::vector<std::string>&
         }
         std::vector<std::string> found;
         for (const fs::directory_entry& entry : fs::directory_iterator(path, ec))
-            if (entry.path().extension() == ".csv" && entry.is_regular_file(ec))
+            if (named_csv(entry.path()) && entry.is_regular_file(ec))
                 found.push_back(entry.path().string());
         if (found.empty()) {
             error = located(path, 0, "no .csv file in the folder");
@@ -273,40 +255,63 @@ bool history_files(std::span<const std::string> paths, std::vector<std::string>&
     return true;
 }
 
+namespace {
+
+// A results file is some tens of kilobytes; anything far larger is not one.
+constexpr std::size_t largest_results_file = 1 << 20;
+
+// One earlier file against this calibration: before it, and of the same
+// item; an item that one side names and the other does not is told.
+bool check_against(const earlier_results& read, std::chrono::year_month_day date,
+                   std::string_view item, std::string& warnings, std::string& error) {
+    if (!(read.date < date)) {
+        error = located(read.file, read.date_line,
+                        "date " + date_text(read.date) + " is not before this calibration's, " +
+                            date_text(date));
+        return false;
+    }
+    if (!item.empty() && !read.item.empty() && read.item != item) {
+        error = located(read.file, read.date_line,
+                        "item " + in_quotes(read.item) + " is not the log's, " + in_quotes(item));
+        return false;
+    }
+    if (item.empty() != read.item.empty())
+        warnings += located(read.file, read.date_line,
+                            item.empty() ? "warning: names the item " + in_quotes(read.item) +
+                                               ", the log names none: is it the same box?"
+                                         : "warning: names no item, the log names " +
+                                               in_quotes(item) + ": is it the same box?");
+    return true;
+}
+
+} // namespace
+
 bool read_history(std::span<const std::string> paths, std::chrono::year_month_day date,
-                  std::string_view item, const nominal_grid& nominal,
-                  std::vector<earlier_results>& out, std::string& error) {
+                  std::string_view item, const nominal_grid& nominal, earlier_calibrations& out,
+                  std::string& error) {
     std::vector<std::string> files;
     if (!history_files(paths, files, error))
         return false;
-    out.clear();
-    std::string text;
+    out = {};
+    std::string text, why;
     for (const std::string& file : files) {
         earlier_results read;
-        if (!read_file(file, text, error) ||
-            !read_earlier_results(file, text, nominal, read, error))
-            return false;
-        if (!(read.date < date)) {
-            error = located(file, read.date_line,
-                            "date " + date_text(read.date) + " is not before this calibration's, " +
-                                date_text(date));
+        if (!read_whole_file(file, largest_results_file, text, why)) {
+            error = located(file, 0, "cannot read the results file: " + why);
             return false;
         }
-        if (!item.empty() && !read.item.empty() && read.item != item) {
-            error =
-                located(file, read.date_line,
-                        "item " + in_quotes(read.item) + " is not the log's, " + in_quotes(item));
+        if (!read_earlier_results(file, text, nominal, read, error) ||
+            !check_against(read, date, item, out.warnings, error))
             return false;
-        }
-        out.push_back(std::move(read));
+        out.files.push_back(std::move(read));
     }
-    sort_stably(out,
+    sort_stably(out.files,
                 [](const earlier_results& a, const earlier_results& b) { return a.date < b.date; });
-    for (std::size_t i = 1; i < out.size(); ++i)
-        if (out[i].date == out[i - 1].date) {
-            error =
-                located(out[i].file, out[i].date_line,
-                        "date " + date_text(out[i].date) + " is also that of " + out[i - 1].file);
+    for (std::size_t i = 1; i < out.files.size(); ++i)
+        if (out.files[i].date == out.files[i - 1].date) {
+            error = located(out.files[i].file, out.files[i].date_line,
+                            "date " + date_text(out.files[i].date) + " is also that of " +
+                                out.files[i - 1].file);
             return false;
         }
     return true;

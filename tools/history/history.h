@@ -1,10 +1,10 @@
 // A box's history: each setting's deviation at this calibration and at the
 // earlier ones whose results files the build is given, the change since the
 // previous calibration, the drift fitted through them, and where it leads
-// by the date the box is due back.  The results file and the page read it.
+// over the interval to the date the box is due back.  The results file and
+// the page read it.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -14,24 +14,38 @@
 #include <vector>
 
 #include "analysis/grid.h"
+#include "base/setting_grid.h"
 #include "history/drift.h"
 
 using calendar_date = std::chrono::year_month_day;
 
-// Where a point's standard uncertainty comes from.
+// Where a point's standard uncertainty comes from.  With a tolerance file
+// every point of a setting carries the Type B terms, whichever calibration
+// it is from; without one, none does.
 enum class u_source : std::uint8_t {
-    none,     // a single reading: no scatter, so no uncertainty
-    combined, // u_c of a judged setting
-    of_mean,  // the scatter of the readings over √n
+    combined,   // u_c of the calibration that judged the setting
+    mean_and_b, // s/√n combined with this tolerance file's Type B terms
+    of_mean,    // s/√n alone: no tolerance file
 };
+inline constexpr std::size_t u_source_count = 3;
 
-// A setting's deviation at one calibration.
+// Which zero resistance a point's deviation is taken after.  With a
+// tolerance file, a setting an earlier calibration judged keeps the zero it
+// was judged with; without one, no point has a zero subtracted.
+enum class zero_source : std::uint8_t {
+    own,       // its calibration's, as judged then
+    this_file, // this tolerance file's
+    none,
+};
+inline constexpr std::size_t zero_source_count = 3;
+
+// A setting's deviation at one calibration; u is not a number where the
+// calibration gives none (a single reading).
 struct history_point {
     std::size_t calibration = 0; // in history_results::calibrations
-    double t = 0;                // years from this calibration, negative before it
-    double x = 0;                // ppm: (mean − zero − nominal) / nominal
-    double u = std::numeric_limits<double>::quiet_NaN(); // ppm; NaN for u_source::none
-    u_source from = u_source::none;
+    drift_point at;              // t in years from this calibration, x and u in ppm
+    u_source from = u_source::of_mean;
+    zero_source zero = zero_source::none;
 };
 
 struct setting_history {
@@ -44,7 +58,8 @@ struct setting_history {
     double predicted = std::numeric_limits<double>::quiet_NaN(); // at the due date
     double u_predicted = std::numeric_limits<double>::quiet_NaN();
     double tolerance = std::numeric_limits<double>::quiet_NaN(); // T, ppm
-    std::optional<outlook> out; // with a drift line and a tolerance
+    std::optional<outlook> out; // over the interval, with a drift line and a tolerance
+    bool out_at_due = true;     // whether the due date's end decides it, else today's
 };
 
 // One calibration: an earlier results file, or this log (the last).
@@ -59,7 +74,8 @@ struct history_results {
     std::vector<calibration_source> calibrations;
     calendar_date due;
     unsigned interval_months = 12;
-    std::array<std::array<setting_history, decade_count>, positions> settings;
+    double zero = 0; // ohms: this tolerance file's, where zero_source::this_file
+    setting_grid<setting_history> settings;
     // The longest interval, 0 to longest_supported_months, at which every
     // setting with a drift line and a tolerance stays; none without such
     // a setting.

@@ -2,10 +2,10 @@
 #include <cmath>
 #include <vector>
 
+#include "base/calendar.h"
 #include "base/stable_sort.h"
 #include "base/text_format.h"
 #include "history/assemble.h"
-#include "history/calendar.h"
 #include "judgement/judgement.h"
 #include "log/setting_finder.h"
 
@@ -16,14 +16,17 @@ struct noted {
     const setting_history* h;
 };
 
-std::string setting_name(setting at) {
-    return "the " + setting_label(at, " setting");
+// The line at the end of the interval that decides the outlook: the due
+// date, or today (t = 0).
+prediction deciding(const setting_history& h) {
+    return h.out_at_due ? prediction{h.predicted, h.u_predicted} : predict(*h.line, 0);
 }
 
-// How far past its tolerance a setting's prediction reaches, its 2u band
-// included: the larger, the worse.
+// How far past its tolerance a setting's line reaches, its 2u band
+// included, at the end that decides: the larger, the worse.
 double reach(const setting_history& h) {
-    return (std::fabs(h.predicted) + coverage * h.u_predicted) / h.tolerance;
+    const prediction at = deciding(h);
+    return (std::fabs(at.x) + coverage * at.u) / h.tolerance;
 }
 
 // Every setting with a history, in the order of the decades and positions.
@@ -101,14 +104,38 @@ std::string largest_text(const std::vector<noted>& all) {
 
 std::string note(const history_results& history, const noted& s) {
     const setting_history& h = *s.h;
-    std::string text =
-        setting_name(s.at) + ": " + outlook_word(*h.out) +
-        format(": predicted %+.1f ± %.1f ppm (2u) by ", h.predicted, coverage * h.u_predicted) +
-        date_text(history.due) + format(", T ±%.1f ppm", h.tolerance);
+    const prediction at = deciding(h);
+    std::string text = setting_name(s.at) + ": " + outlook_word(*h.out) +
+                       format(": %s %+.1f ± %.1f ppm (2u) ",
+                              h.out_at_due ? "predicted" : "the line", at.x, coverage * at.u) +
+                       (h.out_at_due ? "by " + date_text(history.due) : std::string("today")) +
+                       format(", T ±%.1f ppm", h.tolerance);
     if (h.previous)
         text += format("; %+.1f ppm since ", h.change) +
                 date_text(history.calibrations[h.points[*h.previous].calibration].date);
     return text + format(", drift %+.1f ppm a year", h.line->b);
+}
+
+// A point the fit cannot weigh is drawn on the page all the same; the
+// build names each, so that a line through fewer points than the chart
+// shows is not a surprise.
+std::string unfitted_notes(const history_results& history, const std::vector<noted>& all,
+                           const std::string& at) {
+    std::string text;
+    std::size_t count = 0;
+    for (const noted& s : all)
+        for (const history_point& p : s.h->points) {
+            if (fitted(p.at) || ++count > max_judgement_notes)
+                continue;
+            text += at + "note: " + history.calibrations[p.calibration].file + ": " +
+                    setting_name(s.at) +
+                    ": drawn but not fitted: " + (std::isnan(p.at.u) ? "no uncertainty" : "u = 0") +
+                    "\n";
+        }
+    if (count > max_judgement_notes)
+        text += at + format("note: %zu more points drawn but not fitted, not shown\n",
+                            count - max_judgement_notes);
+    return text;
 }
 
 } // namespace
@@ -134,6 +161,7 @@ std::string history_summary(const history_results& history, std::string_view log
     for (std::size_t i = 0; i < std::min(leaving.size(), max_judgement_notes); ++i)
         text += at + "note: " + note(history, leaving[i]) + "\n";
     if (leaving.size() > max_judgement_notes)
-        text += at + format("note: %zu more not shown\n", leaving.size() - max_judgement_notes);
-    return text;
+        text += at + format("note: %zu more settings that leave or may leave, not shown\n",
+                            leaving.size() - max_judgement_notes);
+    return text + unfitted_notes(history, all, at);
 }

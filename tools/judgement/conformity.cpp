@@ -4,14 +4,7 @@
 
 #include "base/figure_text.h"
 #include "base/stable_sort.h"
-
-namespace {
-
-std::string setting_name(setting at) {
-    return "the " + setting_label(at, " setting");
-}
-
-} // namespace
+#include "base/text_format.h"
 
 bool judge_log(const setting_grid<setting_input>& inputs, log_judgement& judged,
                std::string& error) {
@@ -19,8 +12,8 @@ bool judge_log(const setting_grid<setting_input>& inputs, log_judgement& judged,
         for (unsigned d = 0; d < decade_count; ++d)
             if (!judge(inputs[p][d], judged.data, judged.settings[p][d])) {
                 const meter_range& largest = judged.data.meter.back();
-                error = judged.file + ":" + std::to_string(largest.line) + ": " +
-                        setting_name({p, d}) + " has readings, but the largest meter range is " +
+                error = file_line(judged.file, largest.line) + setting_name({p, d}) +
+                        " has readings, but the largest meter range is " +
                         double_text(largest.range) + " Ω\n";
                 return false;
             }

@@ -171,16 +171,13 @@ const meter_range* range_of(const tolerance_data& data, double nominal) {
 // u_A, u_meter, u_other, u_c, ν_eff, k and U after the GUM: the Type B
 // terms have infinite degrees of freedom, so Welch–Satterthwaite gives
 // ν_eff = u_c⁴ / (u_A⁴ / (n − 1)), never below n − 1.
-void budget(const setting_input& in, const tolerance_data& data, const meter_range* meter,
-            judgement& out) {
+void budget(const setting_input& in, const tolerance_data& data, judgement& out) {
     const double n = in.count;
     out.u_a = in.stdev / std::sqrt(n);
-    if (meter) {
-        const double divisor = data.meter_k > 0 ? data.meter_k : std::sqrt(3.0);
-        out.range = meter->range;
-        out.u_meter = (meter->of_reading * in.mean + meter->of_range * meter->range) / divisor;
-    }
-    out.u_other = data.other.relative * in.nominal + data.other.ohms;
+    const type_b_terms b = type_b(data, in.nominal, in.mean);
+    out.range = b.range;
+    out.u_meter = b.u_meter;
+    out.u_other = b.u_other;
     out.u_c = std::hypot(out.u_a, out.u_meter, out.u_other);
     out.nu_eff = out.u_a > 0 ? std::max(n - 1, (n - 1) * std::pow(out.u_c / out.u_a, 4))
                              : std::numeric_limits<double>::infinity();
@@ -189,6 +186,17 @@ void budget(const setting_input& in, const tolerance_data& data, const meter_ran
 }
 
 } // namespace
+
+type_b_terms type_b(const tolerance_data& data, double nominal, double value) {
+    type_b_terms b;
+    if (const meter_range* meter = range_of(data, nominal)) {
+        const double divisor = data.meter_k > 0 ? data.meter_k : std::sqrt(3.0);
+        b.range = meter->range;
+        b.u_meter = (meter->of_reading * value + meter->of_range * meter->range) / divisor;
+    }
+    b.u_other = data.other.relative * nominal + data.other.ohms;
+    return b;
+}
 
 double tolerance_of(const tolerance_data& data, double nominal, unsigned decade) {
     const std::optional<terms>& own = data.decade[decade];
@@ -199,8 +207,7 @@ double tolerance_of(const tolerance_data& data, double nominal, unsigned decade)
 bool judge(const setting_input& in, const tolerance_data& data, judgement& out) {
     out = {};
     out.nominal = in.nominal;
-    const meter_range* meter = range_of(data, in.nominal);
-    if (in.count > 0 && !data.meter.empty() && !meter)
+    if (in.count > 0 && !data.meter.empty() && !range_of(data, in.nominal))
         return false;
     if (in.count < 2) {
         out.outcome = verdict::not_judged;
@@ -208,9 +215,9 @@ bool judge(const setting_input& in, const tolerance_data& data, judgement& out) 
             in.count == 0 ? "no readings" : "a single reading, so no standard deviation";
         return true;
     }
-    budget(in, data, meter, out);
+    budget(in, data, out);
     out.tolerance = tolerance_of(data, in.nominal, in.decade);
-    out.deviation = (in.mean - data.zero) - in.nominal;
+    out.deviation = judged_deviation(in.mean, data.zero, in.nominal);
     out.tur = out.tolerance / out.expanded;
     out.low_tur = out.tur < min_tur;
     static_cast<decision&>(out) = decide(data.rule, out.deviation, out.tolerance, out.expanded);

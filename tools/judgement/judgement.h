@@ -78,17 +78,37 @@ struct judgement : decision {
 // where it gives one.
 double tolerance_of(const tolerance_data& data, double nominal, unsigned decade);
 
+// The Type B terms of a setting of `nominal` ohms that reads `value`, as
+// standard uncertainties in ohms: the meter's on the smallest range at or
+// above the nominal value (none without meter lines, or without such a
+// range), and the other uncertainties'.
+struct type_b_terms {
+    double range = 0; // the meter range used; 0 without one
+    double u_meter = 0, u_other = 0;
+};
+type_b_terms type_b(const tolerance_data& data, double nominal, double value);
+
+// d = mean − zero − nominal in ohms, the deviation a setting is judged by.
+inline double judged_deviation(double mean, double zero, double nominal) {
+    return (mean - zero) - nominal;
+}
+
+// d in ppm of nominal, by the report's own conversion of a mean: exact for
+// a mean near nominal, so that with no zero resistance it is the report's
+// ppm to the bit.
+inline double judged_deviation_ppm(double deviation, double nominal) {
+    return ppm_of(nominal + deviation, nominal);
+}
+
 // The budget and verdict of a setting into `out`.  False for a setting with
 // readings whose nominal value no meter range covers, when the file gives
 // meter ranges: the caller names the setting and the largest range.
 bool judge(const setting_input& in, const tolerance_data& data, judgement& out);
 
-// The judged deviation in ppm of nominal, by the report's own conversion of
-// a mean: d is exact for a mean near nominal, so that with no zero
-// resistance it is the report's ppm to the bit.  Every other figure (T, U,
-// a limit, an uncertainty) is an amount: relative_ppm() of it.
+// The judged deviation of a setting in ppm.  Every other figure (T, U, a
+// limit, an uncertainty) is an amount: relative_ppm() of it.
 inline double deviation_ppm(const judgement& j) {
-    return ppm_of(j.nominal + j.deviation, j.nominal);
+    return judged_deviation_ppm(j.deviation, j.nominal);
 }
 
 // Whether some deviation passes within an acceptance limit: the notes and

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/text_format.h"
 #include "log/text_syntax.h"
 
 namespace {
@@ -415,10 +416,7 @@ bool read_tolerance(std::string_view text, tolerance_data& data, tolerance_error
 }
 
 std::string tolerance_diagnostic(std::string_view file, const tolerance_error& error) {
-    std::string text(file);
-    if (error.line > 0)
-        text += ":" + std::to_string(error.line);
-    return text + ": " + error.what + "\n";
+    return file_line(file, error.line) + error.what + "\n";
 }
 
 const rule_text& text_of(rule_kind kind) {

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "base/text_format.h"
+
 namespace {
 
 // Why a field that is not exactly one number is not a reading; `length` is
@@ -200,19 +202,17 @@ bool read_log(std::string_view text, std::vector<float>& readings, log_error& er
 }
 
 std::string diagnostic(std::string_view file, const log_error& error) {
-    std::string where(file);
-    if (error.line > 0)
-        where += ":" + std::to_string(error.line);
+    const std::string where = file_line(file, error.line);
     if (error.fault == log_fault::other_encoding)
-        return where + ": " + encoding_fault(error.text) + "\n";
-    std::string text = where + ": " + what(error.fault);
+        return where + encoding_fault(error.text) + "\n";
+    std::string text = where + what(error.fault);
     if (error.line > 0 && error.fault != log_fault::too_many_readings)
         text += ": " + error.text + "\n" + where +
-                ": note: a line holds one reading in ohms, a decimal number such as 10.002078 or "
+                "note: a line holds one reading in ohms, a decimal number such as 10.002078 or "
                 "+1.0002078E+01, or is blank, or starts with #";
     else
         text +=
-            "\n" + where + ": note: a log holds 1 to " + std::to_string(max_readings) + " readings";
+            "\n" + where + "note: a log holds 1 to " + std::to_string(max_readings) + " readings";
     return text + "\n";
 }
 

@@ -15,6 +15,10 @@ std::string setting_place(setting at) {
     return "position " + std::to_string(at.p) + ", decade 1E" + std::to_string(at.d + 1);
 }
 
+std::string setting_name(setting at) {
+    return "the " + setting_label(at, " setting");
+}
+
 std::string setting_label(setting at, std::string_view noun) {
     return nominal_text(at) + std::string(noun) + " (" + setting_place(at) + ")";
 }

@@ -23,6 +23,8 @@ std::string setting_place(setting at);
 // "300 Ω (position 3, decade 1E2)", with `noun` after the value:
 // "300 Ω setting (position 3, decade 1E2)".
 std::string setting_label(setting at, std::string_view noun = "");
+// "the 300 Ω setting (position 3, decade 1E2)": a setting in a message.
+std::string setting_name(setting at);
 
 class setting_finder {
   public:

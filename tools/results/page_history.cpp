@@ -5,9 +5,9 @@
 #include <limits>
 #include <vector>
 
+#include "base/calendar.h"
 #include "base/figure_text.h"
 #include "base/text_format.h"
-#include "history/calendar.h"
 #include "log/setting_finder.h"
 #include "results/html_text.h"
 #include "results/page_parts.h"
@@ -46,11 +46,9 @@ std::string line_band(const plot& f, const time_axis& ta, const drift_line& line
     std::vector<std::string> lower;
     for (int i = 0; i <= steps; ++i) {
         const double t = ta.first + (ta.last - ta.first) * i / steps;
-        const double centre = line.a + line.b * t;
-        const double u =
-            std::sqrt(std::max(0.0, line.var_a + t * t * line.var_b + 2 * t * line.cov_ab));
-        upper += format("%s%.1f %.1f", i == 0 ? "M" : "L", ta.x(t), f.y(centre + 2 * u));
-        lower.push_back(format("L%.1f %.1f", ta.x(t), f.y(centre - 2 * u)));
+        const prediction at = predict(line, t);
+        upper += format("%s%.1f %.1f", i == 0 ? "M" : "L", ta.x(t), f.y(at.x + coverage * at.u));
+        lower.push_back(format("L%.1f %.1f", ta.x(t), f.y(at.x - coverage * at.u)));
     }
     for (auto back = lower.rbegin(); back != lower.rend(); ++back)
         upper += *back;
@@ -70,9 +68,9 @@ plot history_plot(const setting_history& s, const time_axis& ta, double top, dou
         }
     };
     for (const history_point& pt : s.points) {
-        const double bar = std::isfinite(pt.u) ? 2 * pt.u : 0;
-        reach(pt.x - bar);
-        reach(pt.x + bar);
+        const double bar = std::isfinite(pt.at.u) ? coverage * pt.at.u : 0;
+        reach(pt.at.x - bar);
+        reach(pt.at.x + bar);
     }
     reach(s.tolerance);
     reach(-s.tolerance);
@@ -118,14 +116,17 @@ std::string history_chart(const history_results& h, unsigned p, unsigned d) {
     svg += format("<line class=\"due\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>", due,
                   f.top, due, f.top + f.height);
     for (const history_point& pt : s.points) {
-        const double x = ta.x(pt.t);
-        if (std::isfinite(pt.u))
+        const drift_point& at = pt.at;
+        const double x = ta.x(at.t);
+        if (std::isfinite(at.u))
             svg += format("<line class=\"bar\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>",
-                          x, f.y(pt.x - 2 * pt.u), x, f.y(pt.x + 2 * pt.u));
+                          x, f.y(at.x - coverage * at.u), x, f.y(at.x + coverage * at.u));
         svg += "<g><title>" + date_text(h.calibrations[pt.calibration].date) +
-               format(": %.2f ppm", pt.x) +
-               (std::isfinite(pt.u) ? format(", u = %.3g ppm", pt.u) : std::string()) + "</title>" +
-               format("<circle class=\"point\" cx=\"%.1f\" cy=\"%.1f\" r=\"2.8\"/>", x, f.y(pt.x)) +
+               format(": %.2f ppm", at.x) +
+               (std::isfinite(at.u) ? format(", u = %.3g ppm", at.u) : std::string()) +
+               (fitted(at) ? "" : ", not fitted") + "</title>" +
+               format("<circle class=\"%s\" cx=\"%.1f\" cy=\"%.1f\" r=\"2.8\"/>",
+                      fitted(at) ? "point" : "point unfitted", x, f.y(at.x)) +
                "</g>";
     }
     return svg + "</svg></figure>\n";
@@ -136,11 +137,13 @@ std::string history_chart(const history_results& h, unsigned p, unsigned d) {
 std::string history_statement(const history_results& h) {
     const std::string leave = settings_named(h, outlook::leaves);
     const std::string may = settings_named(h, outlook::may_leave);
+    // "Outside" rather than "leave": a setting the line puts outside today
+    // is counted too, whether or not it comes back by the due date.
     std::string out = "<p class=\"summary\">";
     if (!leave.empty())
-        out += "Expected to leave the tolerance by " + date_text(h.due) + ": " + leave + ". ";
+        out += "Expected outside the tolerance before " + date_text(h.due) + ": " + leave + ". ";
     if (!may.empty())
-        out += "May leave the tolerance by " + date_text(h.due) + ": " + may + ". ";
+        out += "May be outside the tolerance before " + date_text(h.due) + ": " + may + ". ";
     if (leave.empty() && may.empty() && h.supported_months)
         out += "Every setting with a drift line and a tolerance is expected to stay within it "
                "until " +
@@ -157,30 +160,46 @@ std::string history_statement(const history_results& h) {
     return out + "</p>\n";
 }
 
-// Where each calibration's points come from, and which uncertainty each
-// file gave.
+// What each source of a point's u and of its zero is called, in the order
+// of their enums.
+constexpr const char* u_words[u_source_count] = {"u<sub>c</sub> as judged",
+                                                 "s/√n with this file's Type B", "s/√n"};
+constexpr const char* zero_words[zero_source_count] = {"as judged", "this file's", "none"};
+
+// "u<sub>c</sub> as judged (21), s/√n with this file's Type B (2)": the
+// sources a calibration's points took, each with its count.
+template <std::size_t n>
+std::string sources_cell(const std::size_t (&counts)[n], const char* const (&words)[n],
+                         const std::string& after = "") {
+    std::string cell;
+    for (std::size_t i = 0; i < n; ++i)
+        if (counts[i] > 0)
+            cell += (cell.empty() ? "" : ", ") + std::string(words[i]) +
+                    (i == 1 ? after : std::string()) + format(" (%zu)", counts[i]);
+    return "<td>" + cell + "</td>";
+}
+
+// Where each calibration's points come from, which uncertainty and which
+// zero resistance they took.
 std::string calibrations_table(const history_results& h) {
     std::string t = "<div class=\"wide\"><table><thead><tr><th>date</th><th>results</th>"
-                    "<th>item</th><th>points</th><th>u from</th></tr></thead><tbody>\n";
+                    "<th>item</th><th>points</th><th>u</th><th>zero</th></tr></thead><tbody>\n";
+    const std::string zero = format(", %.4g mΩ", h.zero * 1000);
     for (std::size_t i = 0; i < h.calibrations.size(); ++i) {
-        std::size_t points = 0, combined = 0, of_mean = 0;
-        for (unsigned p = 1; p < positions; ++p)
-            for (unsigned d = 0; d < decade_count; ++d)
-                for (const history_point& pt : h.settings[p][d].points)
+        std::size_t points = 0, from[u_source_count] = {}, zeros[zero_source_count] = {};
+        for (const auto& row : h.settings)
+            for (const setting_history& s : row)
+                for (const history_point& pt : s.points)
                     if (pt.calibration == i) {
                         ++points;
-                        combined += pt.from == u_source::combined;
-                        of_mean += pt.from == u_source::of_mean;
+                        ++from[static_cast<std::size_t>(pt.from)];
+                        ++zeros[static_cast<std::size_t>(pt.zero)];
                     }
-        // By which sources the file's points have: of neither, u_c, s/√n, or both.
-        constexpr const char* sources[] = {"none", "u<sub>c</sub>", "s/√n",
-                                           "u<sub>c</sub> where judged, else s/√n"};
-        const char* from = sources[(combined > 0 ? 1 : 0) + (of_mean > 0 ? 2 : 0)];
         const calibration_source& c = h.calibrations[i];
         t += "<tr><td>" + date_text(c.date) + "</td><td>" +
              (i + 1 == h.calibrations.size() ? std::string("this calibration") : escaped(c.file)) +
-             "</td><td>" + escaped(c.item) + format("</td><td>%zu</td><td>", points) + from +
-             "</td></tr>\n";
+             "</td><td>" + escaped(c.item) + format("</td><td>%zu</td>", points) +
+             sources_cell(from, u_words) + sources_cell(zeros, zero_words, zero) + "</tr>\n";
     }
     return t + "</tbody></table></div>\n";
 }
@@ -202,7 +221,7 @@ std::string history_table(const history_results& h) {
                 return "<td>" + figure_text(pattern, v) + "</td>";
             };
             t += "<td>" + (then ? date_text(h.calibrations[then->calibration].date) : "") +
-                 "</td>" + cell("%+.2f", then ? then->x : no_figure) + cell("%+.2f", s.change) +
+                 "</td>" + cell("%+.2f", then ? then->at.x : no_figure) + cell("%+.2f", s.change) +
                  cell("%.2g", s.u_change) + cell("%+.2f", s.line ? s.line->b : no_figure) +
                  cell("%.2g", s.line ? std::sqrt(s.line->var_b) : no_figure) +
                  cell("%+.2f", s.predicted) + cell("%.2g", s.u_predicted) +
@@ -218,12 +237,14 @@ std::string history_section(const history_results& h) {
     std::string out =
         "<section class=\"history\"><h2>History</h2>\n" + history_statement(h) +
         format("<p>This calibration of %s and %zu earlier ones. Each point is a "
-               "setting's deviation from nominal less the zero resistance, in ppm, "
-               "with a bar of ±2u; the line is the weighted least-squares fit "
-               "through the points that have an uncertainty, carried on to the "
-               "due date %s (%u months on, dashed) with its ±2u band, its "
-               "uncertainty widened where the points scatter more than they "
-               "state. The grey band is ±T. The interval is the laboratory's "
+               "setting's deviation from nominal in ppm, less the zero resistance "
+               "the table below names for its calibration, with a bar of ±2u; a "
+               "hollow point has no uncertainty the fit can weigh. The line is "
+               "the weighted least-squares fit through the other points, carried "
+               "on to the due date %s (%u months on, dashed) with its ±2u band, "
+               "its uncertainty widened where the points scatter more than they "
+               "state. The grey band is ±T. A setting stays where the band lies "
+               "within ±T from today to the due date. The interval is the laboratory's "
                "planning figure, for a drift that stays linear; it is not a "
                "statement of conformity. Settings without readings at any of these "
                "calibrations are left out.</p>\n",

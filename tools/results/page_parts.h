@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 
+// The page names a file by its name alone (file_name()): it is sent to
+// customers, and the folders of the build machine are none of theirs.
+#include "base/whole_file.h"
 #include "judgement/conformity.h"
 #include "judgement/judgement.h"
 #include "results/results.h"
@@ -36,10 +39,6 @@ const verdict_marker* marker_of(verdict v);
 
 // The verdict with its marker's glyph, in its colour: a table cell.
 std::string verdict_cell(verdict v);
-
-// A file named by its name alone: the page is sent to customers, and the
-// folders of the build machine are none of theirs.
-std::string file_name(const std::string& path);
 
 // A chart's plot area and the values its height spans, top to bottom.
 struct plot {

@@ -9,11 +9,12 @@
 
 #include "analysis/classify.h"
 #include "analysis/stats.h"
+#include "base/calendar.h"
 #include "base/figure_text.h"
-#include "history/calendar.h"
 #include "log/log_reader.h"
 #include "log/setting_finder.h"
-#include "results/columns.h"
+#include "results_file/columns.h"
+#include "results_file/csv.h"
 
 void chart_column::add(float value) {
     low = count == 0 ? value : std::min(low, value);
@@ -29,6 +30,21 @@ setting_grid<setting_input> setting_inputs(const log_results& results) {
             inputs[p][d] = {results.nominal[p][d], d, s.count, s.mean, s.stdev};
         }
     return inputs;
+}
+
+this_calibration history_input(const log_results& results, std::string_view log) {
+    this_calibration now;
+    now.log = std::string(log);
+    now.date = *results.record.date;
+    if (const record_field* item = find_field(results.record, record_key::item))
+        now.item = item->value;
+    for (unsigned p = 0; p < positions; ++p)
+        for (unsigned d = 0; d < decade_count; ++d) {
+            const setting_figures& s = results.settings[p][d];
+            now.nominal[p][d] = results.nominal[p][d];
+            now.settings[p][d] = {s.count, s.mean, s.u_mean_ppm};
+        }
+    return now;
 }
 
 namespace {
@@ -150,11 +166,11 @@ log_results evaluate(std::span<const float> readings, const audit_findings& foun
 
 namespace {
 
-using csv_row = std::array<std::string, result_column_count>;
+using row_fields = std::array<std::string, result_column_count>;
 
 // A setting's place and the report's figures with those added to them; a
 // setting without readings has its count and outliers, nothing else.
-void figure_fields(const log_results& results, unsigned p, unsigned d, csv_row& row) {
+void figure_fields(const log_results& results, unsigned p, unsigned d, row_fields& row) {
     const setting_figures& s = results.settings[p][d];
     row[column_index("position")] = std::to_string(p);
     row[column_index("decade")] = "1E" + std::to_string(d + 1);
@@ -174,7 +190,7 @@ void figure_fields(const log_results& results, unsigned p, unsigned d, csv_row& 
 }
 
 // The judgement's columns, where the setting is judged.
-void judged_fields(const judgement& j, csv_row& row) {
+void judged_fields(const judgement& j, row_fields& row) {
     if (j.outcome == verdict::not_judged)
         return;
     auto ppm = [&j](double ohms) { return double_text(relative_ppm(ohms, j.nominal)); };
@@ -193,7 +209,7 @@ void judged_fields(const judgement& j, csv_row& row) {
 
 // The calibration's columns, where the log gives them, and the setting's
 // history: all empty but the due date for a setting without readings.
-void history_fields(const log_results& results, unsigned p, unsigned d, csv_row& row) {
+void history_fields(const log_results& results, unsigned p, unsigned d, row_fields& row) {
     if (const record_field* item = find_field(results.record, record_key::item))
         row[column_index("item")] = item->value;
     if (!results.history)
@@ -205,7 +221,7 @@ void history_fields(const log_results& results, unsigned p, unsigned d, csv_row&
     if (h.previous) {
         const history_point& then = h.points[*h.previous];
         row[column_index("previous_date")] = date_text(history.calibrations[then.calibration].date);
-        row[column_index("previous_ppm")] = double_text(then.x);
+        row[column_index("previous_ppm")] = double_text(then.at.x);
         row[column_index("change_ppm")] = double_text(h.change);
         row[column_index("u_change_ppm")] = double_text(h.u_change);
     }
@@ -219,42 +235,13 @@ void history_fields(const log_results& results, unsigned p, unsigned d, csv_row&
         row[column_index("outlook")] = outlook_word(*h.out);
 }
 
-// A field as RFC 4180 writes it: in quotes, its quotes doubled, where it
-// holds a comma, a quote or a line end (an item may: "maker, serial").
-std::string csv_field(std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(field);
-    std::string quoted = "\"";
-    for (char c : field)
-        quoted += c == '"' ? std::string(2, c) : std::string(1, c);
-    return quoted + "\"";
-}
-
-// The fields joined by commas, with a CR LF line end.
-template <typename Fields> std::string csv_line(const Fields& fields) {
-    std::string line;
-    const char* comma = "";
-    for (const auto& field : fields) {
-        line += comma;
-        line += csv_field(field);
-        comma = ",";
-    }
-    return line + "\r\n";
-}
-
 } // namespace
 
-std::string results_header() {
-    std::string header = csv_line(result_columns);
-    header.resize(header.size() - 2);
-    return header;
-}
-
 std::string results_csv(const log_results& results) {
-    std::string csv = results_header() + "\r\n";
+    std::string csv = results_header();
     for (unsigned p = 1; p < positions; ++p)
         for (unsigned d = 0; d < decade_count; ++d) {
-            csv_row row;
+            row_fields row;
             figure_fields(results, p, d, row);
             if (results.judged)
                 judged_fields(results.judged->settings[p][d], row);

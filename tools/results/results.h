@@ -12,15 +12,17 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/grid.h"
 #include "audit/log_audit.h"
 #include "base/setting_grid.h"
-#include "history/calibration_record.h"
+#include "history/assemble.h"
 #include "history/history.h"
 #include "judgement/conformity.h"
 #include "judgement/judgement.h"
+#include "log/calibration_record.h"
 
 // The values of the readings that fall in one pixel column of a chart.
 struct chart_column {
@@ -82,13 +84,15 @@ inline std::size_t column_of(std::size_t i, std::size_t n, std::size_t width) {
 // The results of `readings`, in which the audit found `found`.
 log_results evaluate(std::span<const float> readings, const audit_findings& found);
 
-// The first line of results_csv(), without its line end.
-std::string results_header();
-
-// One header line, then one row per setting, positions 1 to 10, each with
-// decades 1E1 to 1E5; RFC 4180, CR LF line ends.  The columns of the
-// judgement are there, empty, without a tolerance file.
+// The header, every column of columns.h, then one row per setting,
+// positions 1 to 10, each with decades 1E1 to 1E5; RFC 4180, CR LF line
+// ends.  Every column is there in every row, empty where it has nothing:
+// the judgement's without a tolerance file, the history's without a date.
 std::string results_csv(const log_results& results);
 
 // What the judgement of each setting starts from: the report's figures.
 setting_grid<setting_input> setting_inputs(const log_results& results);
+
+// What the history takes of this calibration: the log's figures, and its
+// record's date (which it must give) and item, the log named `log`.
+this_calibration history_input(const log_results& results, std::string_view log);

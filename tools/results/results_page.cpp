@@ -1,21 +1,17 @@
 #include "results/results_page.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <iterator>
 #include <string>
 
 #include "base/figure_text.h"
 #include "base/text_format.h"
+#include "base/whole_file.h"
 #include "report/textile.h"
 #include "results/html_text.h"
 #include "results/page_parts.h"
 
 namespace page_parts {
-
-std::string file_name(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
-}
 
 std::string colour_of(double ppm) {
     const char* code = cell_colour(ppm);

@@ -1,4 +1,4 @@
-#include "history/calendar.h"
+#include "base/calendar.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,10 +1,11 @@
-#include "history/calibration_record.h"
+#include "log/calibration_record.h"
 
 #include <algorithm>
 #include <iterator>
 #include <utility>
 
-#include "history/calendar.h"
+#include "base/calendar.h"
+#include "base/text_format.h"
 #include "log/log_reader.h"
 
 namespace {
@@ -107,5 +108,5 @@ bool read_record(const std::vector<heading_line>& heading, calibration_record& r
 }
 
 std::string record_diagnostic(std::string_view file, const record_error& error) {
-    return std::string(file) + ":" + std::to_string(error.line) + ": " + error.what + "\n";
+    return file_line(file, error.line) + error.what + "\n";
 }
