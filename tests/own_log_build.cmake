@@ -15,11 +15,14 @@
 #      and no results; mended, it builds again, and -DDECADE_TOLERANCE=
 #      (empty) drops the judgement;
 #   6. with the earlier results files of the same box it sums up the
-#      history and writes it into the results file; a file dated after the
-#      log added to the folder stops the next build at its line, and
-#      removed, the build goes on; the folder is named relative to where
-#      cmake runs, as a user would; without a tolerance file it gives the
-#      largest change and drift, and -DDECADE_HISTORY= (empty) drops it.
+#      history and writes it into the results file; each build after,
+#      without configuring, reads the folder as it is then: with a file
+#      added that is older than the results built and named .CSV, with
+#      another removed, and with that one back; a file dated after the log
+#      added to the folder stops the next build at its line, and removed,
+#      the build goes on; the folder is named relative to where cmake runs,
+#      as a user would; without a tolerance file it gives the largest
+#      change and drift, and -DDECADE_HISTORY= (empty) drops it.
 # own_log_test then compares the program's report with parse() in memory.
 #
 # cmake -DSOURCE=... -DBINARY=... -DLOG=... -DTOLERANCE=... -DHISTORY=... -DOPTIONS=...
@@ -126,13 +129,34 @@ if(failed OR NOT built)
   message(FATAL_ERROR "the mended tolerance file did not build:\n${out}")
 endif()
 
+# The oldest file waits outside the folder, its time stamp kept (file(COPY)
+# keeps it, a rename too), under a name with the extension in capitals.
 set(history ${BINARY}/history)
-file(COPY ${HISTORY}/ DESTINATION ${history} FILES_MATCHING PATTERN "*.csv")
+set(aside ${BINARY}/aside)
+file(COPY ${HISTORY}/ DESTINATION ${history} FILES_MATCHING PATTERN "*.csv"
+     PATTERN "2023-12-05.csv" EXCLUDE)
+file(COPY ${HISTORY}/2023-12-05.csv DESTINATION ${aside})
+file(RENAME ${aside}/2023-12-05.csv ${aside}/2023-12-05.CSV)
 # Given relative to the folder cmake runs in, as a user types it.
 configure(-DDECADE_HISTORY=history)
 build_program()
 if(failed OR NOT built)
   message(FATAL_ERROR "the log did not build with a history:\n${out}")
+endif()
+expect_said("${log}: 2 earlier calibrations (2024-12-10, 2025-12-09), due ")
+
+# Each change to the folder shows at the next build, without configuring.
+# A file older than the results built comes in: its time stamp alone
+# would not import the log again.
+file(TIMESTAMP ${aside}/2023-12-05.CSV old_stamp "%s" UTC)
+file(TIMESTAMP ${BINARY}/build/decade-report.csv built_stamp "%s" UTC)
+if(NOT old_stamp LESS built_stamp)
+  message(FATAL_ERROR "the file added is not older than the results built: ${old_stamp}, ${built_stamp}")
+endif()
+file(COPY ${aside}/2023-12-05.CSV DESTINATION ${history})
+build_program()
+if(failed OR NOT built)
+  message(FATAL_ERROR "the log did not build with an older file added to its history:\n${out}")
 endif()
 expect_said("${log}: 3 earlier calibrations (2023-12-05, 2024-12-10, 2025-12-09), due 2027-12-08: ")
 file(STRINGS ${BINARY}/build/decade-report.csv rows REGEX "^3,1E2,")
@@ -140,7 +164,21 @@ if(NOT rows MATCHES ",2026-12-08,2025-12-09,-19\\.99[0-9]*,32\\.50[0-9]*,")
   message(FATAL_ERROR "the 300 Ω row holds no change since 2025-12-09: ${rows}")
 endif()
 
-file(READ ${history}/2025-12-09.csv earlier)
+# A file goes: the one before it is the last calibration now.
+file(RENAME ${history}/2025-12-09.csv ${aside}/2025-12-09.csv)
+build_program()
+if(failed OR NOT built)
+  message(FATAL_ERROR "the log did not build with a file removed from its history:\n${out}")
+endif()
+expect_said("${log}: 2 earlier calibrations (2023-12-05, 2024-12-10), due ")
+file(STRINGS ${BINARY}/build/decade-report.csv rows REGEX "^3,1E2,")
+if(NOT rows MATCHES ",2026-12-08,2024-12-10,-39\\.98[0-9]*,52\\.49[0-9]*,")
+  message(FATAL_ERROR "the 300 Ω row holds no change since 2024-12-10: ${rows}")
+endif()
+
+# The file comes back, time stamp and all, with one dated after the log.
+file(READ ${aside}/2025-12-09.csv earlier)
+file(RENAME ${aside}/2025-12-09.csv ${history}/2025-12-09.csv)
 string(REPLACE ",2025-12-09," ",2027-01-05," later "${earlier}")
 file(WRITE ${history}/later.csv "${later}")
 build_program()
@@ -151,6 +189,7 @@ build_program()
 if(failed OR NOT built)
   message(FATAL_ERROR "the history without the later file did not build:\n${out}")
 endif()
+expect_said("${log}: 3 earlier calibrations (2023-12-05, 2024-12-10, 2025-12-09), due 2027-12-08: ")
 
 configure(-DDECADE_TOLERANCE=)
 build_program()
