@@ -86,8 +86,10 @@ assembled three_calibrations() {
     a.now.settings[p300][d300] = {2, 300.0060, 2};
     tolerance_error fault;
     EXPECT_TRUE(read_tolerance("tolerance = 0.01 %\nzero = 0.003 ohm\nother = 0.0012 ohm\n"
+                               "meter 1000 = 0 ppm + 1.8 ppm\nmeter k = 2\n"
                                "rule = simple\ninterval = 6 months\n",
-                               a.judged.data, fault));
+                               a.judged.data, fault))
+        << fault.what;
     judgement& j = a.judged.settings[p300][d300];
     j.outcome = verdict::pass;
     j.nominal = 300;
@@ -105,13 +107,14 @@ constexpr double r_due = 182.0 / 365;    // the due date, 182 days on, in those
 } // namespace
 
 // With the tolerance file every point carries Type B: A its u_c (5), B
-// s/√n with this file's 4 ppm of "other", √(0² + 4²) = 4, now its u_c (5).
-// A keeps the zero it was judged with (x = 20); B takes this file's, 3 mΩ
-// = 10 ppm: 25 − 10 = 15.  Points (−2s, 20), (−s, 15), (0, 10) lie on one
-// line, a = 10, b = −5/s, χ² = 0.  With w = 1/25, 1/16, 1/25 the weighted
-// mean time is −s: Σw(t − t̄)² = 2s²/25, so var b = 25/(2s²); Σw = 57/400,
-// var a = 400/57 + s²·var b = 400/57 + 12.5, cov = 12.5/s.  At the due
-// date t = r·s: u² = 400/57 + 12.5 (1 + r)².
+// s/√n with this file's Type B: the meter's 1.8 ppm of the 1 kΩ range over
+// k = 2, 0.9 mΩ = 3 ppm of 300 Ω, and 1.2 mΩ = 4 ppm of "other":
+// √(0² + 3² + 4²) = 5; now its u_c (5).  A keeps the zero it was judged
+// with (x = 20); B takes this file's, 3 mΩ = 10 ppm: 25 − 10 = 15.  Points
+// (−2s, 20), (−s, 15), (0, 10) lie on one line, a = 10, b = −5/s, χ² = 0.
+// With w = 1/25 each the mean time is −s: Σw(t − t̄)² = 2s²/25, so
+// var b = 25/(2s²); Σw = 3/25, var a = 25/3 + s²·var b = 25/3 + 12.5,
+// cov = 12.5/s.  At the due date t = r·s: u² = 25/3 + 12.5 (1 + r)².
 TEST(BoxHistory, EveryPointOfASettingCarriesTypeBAndItsCalibrationsZero) {
     const assembled a = three_calibrations();
     const history_results h = make_history(a.now, &a.judged, a.files);
@@ -126,7 +129,7 @@ TEST(BoxHistory, EveryPointOfASettingCarriesTypeBAndItsCalibrationsZero) {
         zero_source zero;
     } expected[] = {
         {-2 * s_years, 20, 5, u_source::combined, zero_source::own},
-        {-s_years, 15, 4, u_source::mean_and_b, zero_source::this_file},
+        {-s_years, 15, 5, u_source::mean_and_b, zero_source::this_file},
         {0, 10, 5, u_source::combined, zero_source::this_file},
     };
     for (std::size_t i = 0; i < 3; ++i) {
@@ -137,14 +140,14 @@ TEST(BoxHistory, EveryPointOfASettingCarriesTypeBAndItsCalibrationsZero) {
         EXPECT_EQ(expected[i].zero, s.points[i].zero) << i;
     }
     EXPECT_NEAR(-5, s.change, 1e-9);
-    EXPECT_NEAR(std::sqrt(41.0), s.u_change, 1e-12);
+    EXPECT_NEAR(std::sqrt(50.0), s.u_change, 1e-12);
     ASSERT_TRUE(s.line);
     EXPECT_EQ(3u, s.line->m);
     EXPECT_NEAR(10, s.line->a, 1e-9);
     EXPECT_NEAR(-5 / s_years, s.line->b, 1e-9);
     EXPECT_NEAR(25 / (2 * s_years * s_years), s.line->var_b, 1e-9);
     EXPECT_NEAR(10 - 5 * r_due, s.predicted, 1e-9);
-    EXPECT_NEAR(std::sqrt(400.0 / 57 + 12.5 * (1 + r_due) * (1 + r_due)), s.u_predicted, 1e-9);
+    EXPECT_NEAR(std::sqrt(25.0 / 3 + 12.5 * (1 + r_due) * (1 + r_due)), s.u_predicted, 1e-9);
     EXPECT_DOUBLE_EQ(100, s.tolerance);
     EXPECT_EQ(outlook::stays, s.out);
 }
