@@ -36,12 +36,6 @@ constexpr bool rules_in_kind_order() {
 }
 static_assert(rules_in_kind_order());
 
-// Why a line is not read: thrown by the readers of its parts, caught once
-// per file.
-struct fault {
-    std::string what;
-};
-
 // The file's own text in a message, quoted and shortened (text_syntax.h).
 std::string quoted(std::string_view text) {
     const shortened part = shorten(text);
@@ -93,8 +87,8 @@ class cursor {
         const char after = length < text_.size() ? text_[length] : ' ';
         if (length == 0 || after == '.' || after == ',') {
             const std::string_view run = take_while([](char c) { return !is_blank(c); });
-            throw fault{quoted(run) +
-                        (names_non_finite(run) ? " is not a finite number" : " is not a number")};
+            throw key_fault{quoted(run) + (names_non_finite(run) ? " is not a finite number"
+                                                                 : " is not a number")};
         }
         const std::string_view text = text_.substr(0, length);
         text_.remove_prefix(length);
@@ -104,7 +98,7 @@ class cursor {
         const auto [end, ec] = std::from_chars(unsigned_text.data(),
                                                unsigned_text.data() + unsigned_text.size(), value);
         if (ec != std::errc{} || !std::isfinite(value))
-            throw fault{quoted(text) + " is outside the range of a double"};
+            throw key_fault{quoted(text) + " is outside the range of a double"};
         return {value, text};
     }
 
@@ -128,7 +122,7 @@ class cursor {
 
 void end_of_value(cursor& value) {
     if (!value.at_end())
-        throw fault{"text after the value: " + quoted(value.rest())};
+        throw key_fault{"text after the value: " + quoted(value.rest())};
 }
 
 // The units of a term, each its divisor to a fraction of nominal or to
@@ -159,16 +153,16 @@ term read_term(cursor& value, const std::string& key, value_form form) {
     const std::string_view name = value.word();
     const std::string wants = key + " takes " + form.in_words;
     if (name.empty())
-        throw fault{quoted(number.text) + " has no unit; " + wants};
+        throw key_fault{quoted(number.text) + " has no unit; " + wants};
     const auto u = std::find_if(std::begin(units), std::end(units),
                                 [&](const unit& x) { return x.name == name; });
     if (u == std::end(units))
-        throw fault{"unknown unit " + quoted(name) + "; " + wants};
+        throw key_fault{"unknown unit " + quoted(name) + "; " + wants};
     if ((form.units & (1u << (u - std::begin(units)))) == 0)
-        throw fault{wants + ", not " + std::string(name)};
+        throw key_fault{wants + ", not " + std::string(name)};
     if (number.value < 0)
-        throw fault{key + " must not be negative: " + std::string(number.text) + " " +
-                    std::string(name)};
+        throw key_fault{key + " must not be negative: " + std::string(number.text) + " " +
+                        std::string(name)};
     return {number.value / u->divisor, u->relative};
 }
 
@@ -177,11 +171,11 @@ std::vector<term> read_terms(cursor& value, const std::string& key, value_form f
     std::vector<term> read{read_term(value, key, form)};
     while (value.take('+')) {
         if (value.at_end())
-            throw fault{"no term after '+'"};
+            throw key_fault{"no term after '+'"};
         if (value.next_is('+'))
-            throw fault{"two '+' in a row"};
+            throw key_fault{"two '+' in a row"};
         if (read.size() == 2)
-            throw fault{"more than two terms; a value is one term or two joined by '+'"};
+            throw key_fault{"more than two terms; a value is one term or two joined by '+'"};
         read.push_back(read_term(value, key, form));
     }
     end_of_value(value);
@@ -195,8 +189,8 @@ terms read_relative_and_ohm(cursor& value, const std::string& key) {
     for (const term& t : read_terms(value, key, relative_and_ohm)) {
         bool& given = t.relative ? relative : absolute;
         if (given)
-            throw fault{key + (t.relative ? " has two relative terms" : " has two ohm terms") +
-                        "; it takes one % or ppm term and one ohm term"};
+            throw key_fault{key + (t.relative ? " has two relative terms" : " has two ohm terms") +
+                            "; it takes one % or ppm term and one ohm term"};
         given = true;
         (t.relative ? sum.relative : sum.ohms) = t.value;
     }
@@ -221,19 +215,19 @@ std::string tolerance_key(key_line& l, tolerance_data& data) {
         while (d < decade_count && l.argument != "1E" + std::to_string(d + 1))
             ++d;
         if (d == decade_count)
-            throw fault{"decade " + quoted(l.argument) + " is not one of 1E1 to 1E5"};
+            throw key_fault{"decade " + quoted(l.argument) + " is not one of 1E1 to 1E5"};
         target = &data.decade[d].emplace();
     }
     *target = read_relative_and_ohm(l.value, l.key);
     if (target->relative == 0 && target->ohms == 0)
-        throw fault{l.key + " is zero"};
+        throw key_fault{l.key + " is zero"};
     return l.key;
 }
 
 std::string zero_key(key_line& l, tolerance_data& data) {
     const std::vector<term> read = read_terms(l.value, l.key, ohm_only);
     if (read.size() > 1)
-        throw fault{"zero is a single term in ohm"};
+        throw key_fault{"zero is a single term in ohm"};
     data.zero = read[0].value;
     return l.key;
 }
@@ -246,7 +240,7 @@ std::string meter_k(key_line& l, tolerance_data& data) {
     } else {
         const number_read k = l.value.number();
         if (!(k.value > 0))
-            throw fault{"meter k must be positive, or rectangular: " + std::string(k.text)};
+            throw key_fault{"meter k must be positive, or rectangular: " + std::string(k.text)};
         data.meter_k = k.value;
     }
     end_of_value(l.value);
@@ -261,7 +255,7 @@ std::string meter_key(key_line& l, tolerance_data& data) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), range);
     if (number_length(l.argument) != l.argument.size() || ec != std::errc{} ||
         !std::isfinite(range) || !(range > 0))
-        throw fault{"meter range " + quoted(l.argument) + " is not a positive number of ohms"};
+        throw key_fault{"meter range " + quoted(l.argument) + " is not a positive number of ohms"};
     const std::vector<term> read = read_terms(l.value, l.key, ppm_only);
     data.meter.push_back({range, read[0].value, read.size() > 1 ? read[1].value : 0, l.line});
     return "meter " + shortest_text(range);
@@ -287,15 +281,15 @@ std::string rule_key(key_line& l, tolerance_data& data) {
     const auto r = std::find_if(std::begin(rules), std::end(rules),
                                 [&](const rule_text& x) { return x.keyword == name; });
     if (r == std::end(rules))
-        throw fault{"unknown rule " + quoted(name) + "; the rules are " + rule_list()};
+        throw key_fault{"unknown rule " + quoted(name) + "; the rules are " + rule_list()};
     data.rule = {r->kind, 0};
     if (r->takes_r) {
         if (l.value.at_end())
-            throw fault{std::string(name) + " needs its guard band factor R, as in '" +
-                        std::string(name) + " 1'"};
+            throw key_fault{std::string(name) + " needs its guard band factor R, as in '" +
+                            std::string(name) + " 1'"};
         const number_read factor = l.value.number();
         if (factor.value < 0)
-            throw fault{"R must not be negative: " + std::string(factor.text)};
+            throw key_fault{"R must not be negative: " + std::string(factor.text)};
         data.rule.r = factor.value;
     }
     end_of_value(l.value);
@@ -306,10 +300,11 @@ std::string rule_key(key_line& l, tolerance_data& data) {
 std::string interval_key(key_line& l, tolerance_data& data) {
     const number_read n = l.value.number();
     if (!(n.value >= 1 && n.value <= 120) || n.value != std::floor(n.value))
-        throw fault{"interval " + quoted(n.text) + " is not a whole number of months, 1 to 120"};
+        throw key_fault{"interval " + quoted(n.text) +
+                        " is not a whole number of months, 1 to 120"};
     const std::string_view unit_word = l.value.word();
     if (unit_word != "months" && unit_word != "month")
-        throw fault{"interval takes months, as in 'interval = 12 months'"};
+        throw key_fault{"interval takes months, as in 'interval = 12 months'"};
     data.interval_months = static_cast<unsigned>(n.value);
     end_of_value(l.value);
     return l.key;
@@ -343,39 +338,29 @@ std::string key_list() {
 // The keys read so far, by name, and the line of each.
 using seen_keys = std::vector<std::pair<std::string, std::size_t>>;
 
-void read_line(std::string_view line, std::size_t number, tolerance_data& data, seen_keys& seen) {
-    if (std::any_of(line.begin(), line.end(),
-                    [](char c) { return is_control(static_cast<unsigned char>(c)); }))
-        throw fault{"control character"};
-    line = trimmed(line.substr(0, line.find('#')));
-    if (line.empty())
-        return;
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos)
-        throw fault{"no '='; a line is 'key = value', blank, or a comment"};
-    const std::string_view key_text = trimmed(line.substr(0, equals));
-    if (key_text.empty())
-        throw fault{"no key before '='"};
+void read_line(const key_value_line& kv, tolerance_data& data, seen_keys& seen) {
+    const std::string_view key_text = kv.key;
+    const std::size_t number = kv.number;
     cursor key_side(key_text);
     const std::string_view word = key_side.field(), argument_word = key_side.field();
     const auto entry = std::find_if(std::begin(keys), std::end(keys),
                                     [&](const key_entry& k) { return k.word == word; });
     if (!key_side.at_end() || entry == std::end(keys) ||
         (entry->takes == argument::none && !argument_word.empty()))
-        throw fault{"unknown key " + quoted(key_text) + "; the keys are " + key_list()};
+        throw key_fault{"unknown key " + quoted(key_text) + "; the keys are " + key_list()};
     std::string key(word);
     if (!argument_word.empty())
         key += " " + std::string(argument_word);
     if (entry->takes == argument::required && argument_word.empty())
-        throw fault{key + " needs a word after it: " + entry->usage};
-    key_line l{argument_word, key, cursor(line.substr(equals + 1)), number};
+        throw key_fault{key + " needs a word after it: " + entry->usage};
+    key_line l{argument_word, key, cursor(kv.value), number};
     if (l.value.at_end())
-        throw fault{key + " has no value"};
+        throw key_fault{key + " has no value"};
     const std::string name = entry->read(l, data);
     const auto earlier =
         std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == name; });
     if (earlier != seen.end())
-        throw fault{key + " given twice, first on line " + std::to_string(earlier->second)};
+        throw key_fault{key + " given twice, first on line " + std::to_string(earlier->second)};
     seen.emplace_back(name, number);
 }
 
@@ -383,25 +368,11 @@ void read_line(std::string_view line, std::size_t number, tolerance_data& data, 
 
 bool read_tolerance(std::string_view text, tolerance_data& data, tolerance_error& error) {
     data = {};
-    const text_start begins = start_of_text(text.substr(0, encoding_bytes));
-    if (begins.other) {
-        error = {1, encoding_fault(begins.other)};
-        return false;
-    }
-    text.remove_prefix(begins.mark);
     seen_keys seen;
-    std::size_t number = 0;
-    try {
-        while (!text.empty()) {
-            const std::size_t end = std::min(text.find('\n'), text.size());
-            std::string_view line = text.substr(0, end);
-            text.remove_prefix(std::min(end + 1, text.size()));
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            read_line(line, ++number, data, seen);
-        }
-    } catch (const fault& f) {
-        error = {number, f.what};
+    key_file_error fault;
+    if (!read_key_lines(
+            text, [&](const key_value_line& kv) { read_line(kv, data, seen); }, fault)) {
+        error = {fault.line, fault.what};
         return false;
     }
     for (std::string_view required : required_keys)

@@ -1,5 +1,6 @@
 #include "log/text_syntax.h"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -127,4 +128,51 @@ text_start start_of_text(std::string_view first) {
 
 std::string encoding_fault(std::string_view encoding) {
     return "the file is " + std::string(encoding) + "; save it as UTF-8";
+}
+
+namespace {
+
+// One line of a key file: nothing, a comment, or a key and its value.
+void read_key_line(std::string_view line, std::size_t number,
+                   const std::function<void(const key_value_line&)>& each) {
+    if (std::any_of(line.begin(), line.end(),
+                    [](char c) { return is_control(static_cast<unsigned char>(c)); }))
+        throw key_fault{"control character"};
+    line = trimmed(line.substr(0, line.find('#')));
+    if (line.empty())
+        return;
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        throw key_fault{"no '='; a line is 'key = value', blank, or a comment"};
+    const std::string_view key = trimmed(line.substr(0, equals));
+    if (key.empty())
+        throw key_fault{"no key before '='"};
+    each({number, key, trimmed(line.substr(equals + 1))});
+}
+
+} // namespace
+
+bool read_key_lines(std::string_view text, const std::function<void(const key_value_line&)>& each,
+                    key_file_error& error) {
+    const text_start begins = start_of_text(text.substr(0, encoding_bytes));
+    if (begins.other) {
+        error = {1, encoding_fault(begins.other)};
+        return false;
+    }
+    text.remove_prefix(begins.mark);
+    std::size_t number = 0;
+    try {
+        while (!text.empty()) {
+            const std::size_t end = std::min(text.find('\n'), text.size());
+            std::string_view line = text.substr(0, end);
+            text.remove_prefix(std::min(end + 1, text.size()));
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            read_key_line(line, ++number, each);
+        }
+    } catch (const key_fault& f) {
+        error = {number, f.what};
+        return false;
+    }
+    return true;
 }

@@ -1,9 +1,11 @@
-// The text syntax that a bench log and a tolerance file share: blanks,
-// control bytes, decimal numbers, how a message quotes a file's text, and
-// what a file's first bytes say of its encoding.
+// The text syntax that a bench log, a tolerance file and a meter file
+// share: blanks, control bytes, decimal numbers, how a message quotes a
+// file's text, what a file's first bytes say of its encoding, and lines of
+// `key = value`.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -44,3 +46,23 @@ struct text_start {
 text_start start_of_text(std::string_view first);
 // "the file is UTF-16 (little-endian); save it as UTF-8"
 std::string encoding_fault(std::string_view encoding);
+
+// A file of `key = value` lines, as the tolerance file and the meter file
+// are written: `#` starts a comment, and blank lines, blanks, tabs, CR LF
+// line ends and a UTF-8 byte-order mark at the start are allowed.  Each
+// line that holds a key is handed on, its key and its value trimmed (the
+// key never empty, the value possibly so); the user of a line throws a
+// key_fault to stop the reading at it.
+struct key_value_line {
+    std::size_t number = 0; // 1-based
+    std::string_view key, value;
+};
+struct key_fault {
+    std::string what;
+};
+struct key_file_error {
+    std::size_t line = 0; // 0 when the fault concerns the whole file
+    std::string what;
+};
+bool read_key_lines(std::string_view text, const std::function<void(const key_value_line&)>& each,
+                    key_file_error& error);
