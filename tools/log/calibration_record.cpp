@@ -37,14 +37,6 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
            });
 }
 
-// The key a line's text up to its first ':' names, if it names one.
-std::optional<record_key> key_of(std::string_view name) {
-    for (const key_text& k : keys)
-        if (same_ignoring_case(name, k.name))
-            return k.key;
-    return std::nullopt;
-}
-
 // Adds `field` to the record, in the order of the keys whatever the
 // heading's order; or says why it is refused.
 std::optional<std::string> take_field(record_field field, calibration_record& record) {
@@ -68,6 +60,13 @@ std::optional<std::string> take_field(record_field field, calibration_record& re
 
 } // namespace
 
+std::optional<record_key> record_key_named(std::string_view name) {
+    for (const key_text& k : keys)
+        if (same_ignoring_case(name, k.name))
+            return k.key;
+    return std::nullopt;
+}
+
 const char* key_name(record_key key) {
     return keys[static_cast<std::size_t>(key)].name;
 }
@@ -81,8 +80,9 @@ const record_field* find_field(const calibration_record& record, record_key key)
 bool take_heading_line(heading_line line, calibration_record& record, record_error& error) {
     const std::size_t colon = line.text.find(':');
     const std::optional<record_key> key =
-        colon == std::string::npos ? std::nullopt
-                                   : key_of(trimmed(std::string_view(line.text).substr(0, colon)));
+        colon == std::string::npos
+            ? std::nullopt
+            : record_key_named(trimmed(std::string_view(line.text).substr(0, colon)));
     if (!key) {
         // As many as the page shows of a heading without a record.
         if (record.free_lines.size() < log_reader::max_heading_lines)

@@ -51,6 +51,8 @@ inline constexpr std::size_t record_key_count = 10;
 
 // The key as the heading writes it, in lower case: "operator".
 const char* key_name(record_key key);
+// The key `name` names, in any case; none for a word that is not a key.
+std::optional<record_key> record_key_named(std::string_view name);
 
 struct record_field {
     record_key key = record_key::item;

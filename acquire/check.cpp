@@ -1,0 +1,51 @@
+#include "acquire/check.h"
+
+#include <cmath>
+
+#include "audit/log_audit.h"
+#include "base/text_format.h"
+
+namespace {
+
+// The reading as the log will hold it: the float nearest its text.
+float as_logged(const meter_reading& r) {
+    return static_cast<float>(r.value);
+}
+
+std::optional<std::string> check_one(const setting_finder& finder, setting at,
+                                     const meter_reading& r) {
+    if (std::fabs(r.value) >= overload)
+        return "reads " + r.text + ": open circuit: check the leads";
+    const setting_finder::found f = finder.find(as_logged(r));
+    for (unsigned k = 0; k < f.count; ++k)
+        if (f.taken[k] == at)
+            return std::nullopt;
+    if (f.count > 0)
+        return "reads " + r.text + " Ω: " + setting_name(f.taken[0]) + ": check the dial";
+    return "reads " + r.text +
+           " Ω, in no setting's acceptance window: check the dial and the leads";
+}
+
+// The run as the build's audit will judge it: the same code, fed the same
+// floats, so that the bench and the build never disagree.
+std::size_t far_in_run(setting at, std::span<const meter_reading> readings) {
+    log_audit audit;
+    std::size_t line = 0;
+    for (const meter_reading& r : readings)
+        audit.add(as_logged(r), ++line);
+    return std::move(audit).finish().far_count[at.p][at.d];
+}
+
+} // namespace
+
+std::optional<std::string> check_readings(const setting_finder& finder, setting at,
+                                          std::span<const meter_reading> readings) {
+    for (const meter_reading& r : readings)
+        if (std::optional<std::string> trouble = check_one(finder, at, r))
+            return trouble;
+    if (const std::size_t far = far_in_run(at, readings))
+        return format("%zu of its %zu readings lie far from the rest of the run: check the leads "
+                      "and that the box has settled",
+                      far, readings.size());
+    return std::nullopt;
+}

@@ -1,0 +1,182 @@
+#include "acquire/log_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+
+#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "base/text_format.h"
+#include "log/log_reader.h"
+
+namespace {
+
+constexpr std::string_view block_mark = "# the ";
+constexpr std::string_view set_aside_mark = "# set aside, the setting was not finished: ";
+
+std::string block_line(setting at, std::size_t count) {
+    return "# " + setting_name(at) + format(": %zu reading%s", count, count == 1 ? "" : "s");
+}
+
+// The setting and count a comment line names, if it is a setting's line.
+std::optional<std::pair<setting, std::size_t>> block_of(std::string_view line) {
+    if (!line.starts_with(block_mark))
+        return std::nullopt;
+    const std::size_t at = line.rfind("(position ");
+    if (at == std::string_view::npos)
+        return std::nullopt;
+    unsigned p = 0, d = 0;
+    std::size_t count = 0;
+    const std::string tail(line.substr(at));
+    if (std::sscanf(tail.c_str(), "(position %u, decade 1E%u): %zu reading", &p, &d, &count) != 3 ||
+        p < 1 || p >= positions || d < 1 || d > decade_count)
+        return std::nullopt;
+    const setting s{p, d - 1};
+    if (block_line(s, count) != line)
+        return std::nullopt;
+    return std::pair{s, count};
+}
+
+struct block {
+    setting at;
+    std::size_t count, line, readings = 0;
+};
+
+// The lines of `text`, each without its line end; `torn` when the last one
+// has none (a write cut short).
+std::vector<std::string_view> lines_of(std::string_view text, bool& torn) {
+    std::vector<std::string_view> lines;
+    torn = !text.empty() && text.back() != '\n';
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        lines.push_back(line);
+        text.remove_prefix(std::min(end + 1, text.size()));
+    }
+    return lines;
+}
+
+} // namespace
+
+std::string heading_text(const std::vector<record_field>& fields) {
+    std::string text;
+    for (const record_field& f : fields)
+        text += "# " + std::string(key_name(f.key)) + ": " + f.value + "\n";
+    return text;
+}
+
+std::string setting_text(setting at, std::span<const meter_reading> readings) {
+    std::string text = block_line(at, readings.size()) + "\n";
+    for (const meter_reading& r : readings)
+        text += r.text + "\n";
+    return text;
+}
+
+bool read_log_so_far(std::string_view text, log_so_far& out, std::string& error) {
+    out = {};
+    bool torn = false;
+    std::vector<std::string_view> lines = lines_of(text, torn);
+    // The settings' lines, then each reading counted to the setting before it.
+    std::vector<block> blocks;
+    std::vector<std::size_t> block_at(lines.size() + 2, 0); // line → 1 + block index
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (const auto b = block_of(lines[i]))
+            blocks.push_back({b->first, b->second, i + 1});
+    // A last line cut short, and a last setting not finished, are set aside.
+    std::size_t keep = lines.size() - (torn ? 1 : 0);
+    // Read by the build's reader, up to what is kept so far.
+    auto kept_text = [&](std::size_t n) {
+        std::string t;
+        for (std::size_t i = 0; i < n; ++i)
+            t.append(lines[i]).append("\n");
+        return t;
+    };
+    std::vector<float> readings;
+    std::vector<std::size_t> reading_lines;
+    log_reader reader(
+        readings, [&](float, std::size_t line) { reading_lines.push_back(line); },
+        [&](std::size_t line, std::string_view heading) {
+            record_error fault;
+            if (!take_heading_line({line, std::string(heading)}, out.record, fault) &&
+                error.empty())
+                error = format("%zu: ", fault.line) + fault.what;
+        });
+    const std::string first = kept_text(keep);
+    if ((!reader.feed(first) || !reader.finish()) &&
+        reader.error().fault != log_fault::no_readings) {
+        const log_error& e = reader.error();
+        error = format("%zu: ", e.line) + what(e.fault) + ": " + e.text;
+        return false;
+    }
+    if (!error.empty())
+        return false;
+    for (std::size_t line : reading_lines) {
+        auto b = std::find_if(blocks.rbegin(), blocks.rend(),
+                              [&](const block& x) { return x.line < line; });
+        if (b == blocks.rend()) {
+            error = format("%zu: a reading before any setting's line: not a log this program "
+                           "wrote",
+                           line);
+            return false;
+        }
+        ++b->readings;
+    }
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const block& b = blocks[i];
+        const bool last = i + 1 == blocks.size();
+        if (b.readings == b.count)
+            out.whole.push_back(b.at);
+        else if (!last || b.readings > b.count) {
+            error = format("%zu: ", b.line) + setting_name(b.at) +
+                    format(" holds %zu of its %zu readings, and is not the last: not a log to "
+                           "continue",
+                           b.readings, b.count);
+            return false;
+        } else {
+            keep = b.line - 1;
+        }
+    }
+    out.text = kept_text(keep);
+    for (std::size_t i = keep; i < lines.size(); ++i) {
+        out.text += std::string(set_aside_mark) + std::string(lines[i]) + "\n";
+        ++out.set_aside;
+    }
+    return true;
+}
+
+bool append_synced(const std::string& path, std::string_view text) {
+#ifdef _WIN32
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644);
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+#endif
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    while (ok && !text.empty()) {
+#ifdef _WIN32
+        const int n = _write(fd, text.data(), static_cast<unsigned>(text.size()));
+#else
+        const ssize_t n = ::write(fd, text.data(), text.size());
+#endif
+        ok = n > 0 || (n < 0 && errno == EINTR);
+        if (n > 0)
+            text.remove_prefix(static_cast<std::size_t>(n));
+    }
+#ifdef _WIN32
+    ok = ok && _commit(fd) == 0;
+    const bool closed = _close(fd) == 0;
+#else
+    ok = ok && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+#endif
+    return ok && closed;
+}

@@ -1,0 +1,41 @@
+// decade-acquire's command line:
+//
+//   decade-acquire --meter=ADDRESS [options] LOG
+//
+// Every option has the form --name=value but --resume; each may be given
+// once, but --field once a key.  A bad one gives the usage and exit 2.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "log/calibration_record.h"
+#include "log/setting_finder.h"
+
+struct acquire_options {
+    std::string meter;         // HOST:PORT, HOST, or a serial device
+    unsigned baud = 9600;      // for a serial device
+    std::size_t readings = 10; // kept per setting
+    std::size_t settle = 2;    // taken first and discarded
+    std::vector<setting> settings;
+    std::vector<record_field> fields; // in the record's order of keys
+    std::string meter_file, transcript;
+    double timeout = 10; // seconds, for each answer
+    bool resume = false;
+    std::string log;
+};
+
+inline constexpr unsigned default_port = 5025; // SCPI's raw socket
+
+extern const char acquire_usage[];
+
+// Reads `args` (argv without the program's name) into `options`; false,
+// with `error` saying what is wrong, for anything it does not take.
+bool read_acquire_options(std::span<char* const> args, acquire_options& options,
+                          std::string& error);
+
+// Whether `address` names a serial device (/dev/ttyUSB0, COM3) rather than
+// a host.
+bool is_serial(const std::string& address);
