@@ -27,6 +27,7 @@ struct run_options {
     std::vector<std::string> env; // the whole environment (ignored on Windows)
     bool ignore_sigpipe = false;
     std::size_t expected_size = 0; // what the program writes, for the last two sinks
+    std::string input;             // a file standard input reads; none where empty
 };
 
 outcome run(const char* program, sink where, const run_options& options = {});

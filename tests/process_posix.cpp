@@ -84,6 +84,8 @@ outcome run(const char* program, sink where, const run_options& options) {
         return result;
     }
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    if (!options.input.empty())
+        posix_spawn_file_actions_addopen(&actions, 0, options.input.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addclose(&actions, out[0]);
     posix_spawn_file_actions_addclose(&actions, err[0]);
     if (where == sink::broken_pipe)

@@ -40,7 +40,11 @@ outcome run(const char* program, sink where, const run_options& options) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = INVALID_HANDLE_VALUE;
+    HANDLE input = INVALID_HANDLE_VALUE;
+    if (!options.input.empty())
+        input = CreateFileA(options.input.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    startup.hStdInput = input;
     startup.hStdOutput = where == sink::closed ? INVALID_HANDLE_VALUE : out_write;
     startup.hStdError = err_write;
     std::string line = command_line(program, options.args);
@@ -49,6 +53,8 @@ outcome run(const char* program, sink where, const run_options& options) {
                                         nullptr, &startup, &process);
     CloseHandle(out_write);
     CloseHandle(err_write);
+    if (input != INVALID_HANDLE_VALUE)
+        CloseHandle(input);
     if (!started) {
         CloseHandle(out_read);
         CloseHandle(err_read);

@@ -1,0 +1,140 @@
+// decade-acquire against the fake meter, as an operator meets it: every
+// setting of the box, with a dial on the wrong setting, an open lead and a
+// connection dropped in the middle of an answer on the way, and the run
+// resumed.  The log it writes holds each setting once, every reading as
+// the meter sent it, and the box the fake simulates; a build then compiles
+// it in (acquired_log_build).
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "capture.h"
+#include "fake_meter.h"
+#include "process.h"
+
+namespace {
+
+constexpr double steps[] = {10, 100, 1000, 10000, 100000};
+constexpr double deviation_ppm = 20, slope_ppm = 3; // the simulated box
+constexpr unsigned per_attempt = 12;                // --settle=2, --readings=10
+
+// Each measurement attempt's dial, one per configuration, and the READ?
+// on which the fake drops an open lead and the connection.
+struct script {
+    std::vector<double> dial;
+    std::uint64_t open_at = 0, drop_at = 0;
+    std::string first_answers, resumed_answers; // lines of standard input
+};
+
+script bench_script() {
+    script s;
+    for (double step : steps)
+        for (int p = 1; p <= 10; ++p) {
+            const double nominal = p * step;
+            const std::uint64_t first_read = s.dial.size() * per_attempt + 1;
+            if (nominal == 300) { // the dial left on 3000 Ω, then turned
+                s.dial.push_back(3000);
+                s.first_answers += "\n";
+            }
+            if (step == 1000 && p == 1) { // an open lead on the 8th read of the first try
+                s.open_at = first_read + 7;
+                s.dial.push_back(1000);
+                s.first_answers += "\n";
+            }
+            if (nominal == 50000) { // the connection lost; the run resumed
+                s.drop_at = first_read + 7;
+                s.dial.push_back(50000);
+            }
+            s.dial.push_back(nominal);
+            (s.drop_at == 0 ? s.first_answers : s.resumed_answers) += "\n";
+        }
+    s.first_answers += "\n"; // the answer the drop cuts short
+    return s;
+}
+
+std::string written(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+// The log's settings: each comment line's name and the readings after it.
+std::map<std::string, std::vector<std::string>> settings_of(const std::string& log) {
+    std::map<std::string, std::vector<std::string>> out;
+    std::string current;
+    for (std::string line : lines_of(log)) {
+        line.erase(line.find_last_not_of("\r\n") + 1);
+        if (line.starts_with("# the "))
+            out[current = line.substr(2, line.find(':') - 2)];
+        else if (!line.starts_with("#") && !line.empty())
+            out[current].push_back(line);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(AcquireEndToEnd, EverySettingWithAWrongDialAnOpenLeadAndADropThenResumed) {
+    const script s = bench_script();
+    meter_options options;
+    options.deviation_ppm = deviation_ppm;
+    options.slope_ppm = slope_ppm;
+    options.scatter_ppm = 0.5;
+    options.dial = s.dial;
+    options.faults = {{fault_kind::open, s.open_at}, {fault_kind::drop, s.drop_at}};
+    fake_meter meter(options);
+    const std::filesystem::path dir = std::filesystem::current_path() / "acquired";
+    std::filesystem::create_directories(dir);
+    const std::string log = (dir / "log.txt").string(),
+                      transcript = (dir / "transcript.txt").string();
+    std::filesystem::remove(log);
+    std::filesystem::remove(transcript);
+    const std::string address = "--meter=127.0.0.1:" + std::to_string(meter.port());
+    const std::vector<std::string> args = {address, "--field=item=Box 4711, simulated",
+                                           "--transcript=" + transcript, log};
+    run_options first{args, {}, false, 0, written(dir / "first.txt", s.first_answers)};
+    const outcome r1 = run(test_path("acquire"), sink::pipe, first);
+    EXPECT_EQ(1, r1.exit_code) << r1.err;
+    EXPECT_NE(std::string::npos,
+              r1.err.find("E+03 Ω: the 3000 Ω setting (position 3, decade 1E3): check the dial"))
+        << r1.err;
+    EXPECT_NE(std::string::npos, r1.err.find(": open circuit: check the leads")) << r1.err;
+    EXPECT_NE(std::string::npos,
+              r1.err.find(address.substr(8) + ": the connection was closed in the middle of an "
+                                              "answer"))
+        << r1.err;
+    EXPECT_NE(std::string::npos, r1.err.find(" --resume")) << r1.err;
+    EXPECT_EQ(34u, settings_of(file_text(log.c_str())).size());
+
+    std::vector<std::string> resumed = args;
+    resumed.push_back("--resume");
+    run_options second{resumed, {}, false, 0, written(dir / "resumed.txt", s.resumed_answers)};
+    const outcome r2 = run(test_path("acquire"), sink::pipe, second);
+    EXPECT_EQ(0, r2.exit_code) << r2.err;
+    EXPECT_NE(std::string::npos, r2.err.find("50 of 50 settings measured")) << r2.err;
+
+    const std::string text = file_text(log.c_str());
+    EXPECT_TRUE(text.starts_with("# item: Box 4711, simulated\n# date: ")) << text;
+    EXPECT_NE(std::string::npos, text.find("\n# reference: FAKE,DECADE-METER,0,1.0\n"));
+    // Each setting once, with its ten readings (a setting written twice
+    // would hold twenty), each as the meter sent it.
+    const auto settings = settings_of(text);
+    ASSERT_EQ(50u, settings.size());
+    EXPECT_EQ(50, std::count(text.begin(), text.end(), '\n') - 2 - 500 - 1);
+    const std::string said = file_text(transcript.c_str());
+    for (const auto& [name, readings] : settings) {
+        EXPECT_EQ(10u, readings.size()) << name;
+        for (const std::string& r : readings)
+            EXPECT_NE(std::string::npos, said.find("< " + r + "\n")) << r;
+    }
+    // The box the fake simulates: 300 Ω at 20 + 3·3 = 29 ppm.
+    double sum = 0;
+    for (const std::string& r : settings.at("the 300 Ω setting (position 3, decade 1E2)"))
+        sum += std::stod(r);
+    EXPECT_NEAR(29, (sum / 10 / 300 - 1) * 1e6, 1);
+}

@@ -1,0 +1,136 @@
+// decade-acquire's parts that need no meter: the settings a list chooses,
+// the meter file, the checks at the bench, and a log read back to be
+// continued.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "acquire/check.h"
+#include "acquire/dialect.h"
+#include "acquire/log_file.h"
+#include "acquire/plan.h"
+
+namespace {
+
+std::string names(const std::vector<setting>& settings) {
+    std::string text;
+    for (const setting& at : settings)
+        text += (text.empty() ? "" : " ") + std::to_string(at.p) + "E" + std::to_string(at.d + 1);
+    return text;
+}
+
+std::vector<meter_reading> readings_of(std::initializer_list<const char*> texts) {
+    std::vector<meter_reading> out;
+    for (const char* t : texts)
+        out.push_back({t, std::stod(t)});
+    return out;
+}
+
+} // namespace
+
+// Whatever the list's order, the settings are walked decade by decade.
+TEST(AcquirePlan, ListChoosesSettingsInTheWalksOrder) {
+    const struct {
+        const char* list;
+        const char* chosen; // position, then decade
+    } cases[] = {
+        {"1E3:4-7", "4E3 5E3 6E3 7E3"},
+        {"1E5:10,1E1:2", "2E1 10E5"},
+        {"1E2", "1E2 2E2 3E2 4E2 5E2 6E2 7E2 8E2 9E2 10E2"},
+        {"1E4:3,1E4:3", "3E4"},
+    };
+    for (const auto& c : cases) {
+        std::vector<setting> chosen;
+        std::string error;
+        ASSERT_TRUE(read_settings_list(c.list, chosen, error)) << c.list << ": " << error;
+        EXPECT_EQ(c.chosen, names(chosen)) << c.list;
+    }
+    for (const char* bad : {"1E6", "1E3:0", "1E3:11", "1E3:7-4", "1E3,", "E3", "1E3:4-"}) {
+        std::vector<setting> chosen;
+        std::string error;
+        EXPECT_FALSE(read_settings_list(bad, chosen, error)) << bad;
+    }
+    EXPECT_EQ(1000, range_of({3, 1}));
+    EXPECT_EQ(100, range_of({10, 0}));
+    EXPECT_EQ(1000000, range_of({10, 4}));
+}
+
+TEST(AcquireMeterFile, SetsTheLinesItNamesAndRefusesWhatItDoesNot) {
+    meter_dialect d;
+    key_file_error error;
+    ASSERT_TRUE(
+        read_meter_file("line end = CR LF\nconfigure = R{range}  # by range\nerror =\n", d, error))
+        << error.what;
+    EXPECT_EQ("\r\n", d.line_end);
+    EXPECT_EQ("R1000", with_figures(d.configure, 1000, 300));
+    EXPECT_EQ("", d.error);
+    EXPECT_EQ("READ?", d.read);
+    EXPECT_FALSE(read_meter_file("read = READ?\nread = FETCH?\n", d, error));
+    EXPECT_EQ("read given twice, first on line 1", error.what);
+    EXPECT_EQ(2u, error.line);
+    EXPECT_FALSE(read_meter_file("line end = LF CR\n", d, error));
+    EXPECT_FALSE(read_meter_file("colour = red\n", d, error));
+}
+
+// Each reading is checked as the build's audit will take it; the first
+// trouble is said, in the order of the readings.
+TEST(AcquireCheck, EachTroubleIsSaidBeforeTheReadingsAreWritten) {
+    const setting_finder finder;
+    const setting at{3, 1}; // 300 Ω
+    const struct {
+        std::vector<meter_reading> readings;
+        const char* said; // "" where they pass
+    } cases[] = {
+        {readings_of({"300.0061", "300.0066"}), ""},
+        {readings_of({"300.0061", "3000.2"}),
+         "reads 3000.2 Ω: the 3000 Ω setting (position 3, decade 1E3): check the dial"},
+        {readings_of({"+9.90000000E+37"}), "reads +9.90000000E+37: open circuit: check the leads"},
+        {readings_of({"312.5"}),
+         "reads 312.5 Ω, in no setting's acceptance window: check the dial and the leads"},
+        {readings_of({"300.0061", "300.0062", "300.0061", "300.0063", "300.0062", "300.0061",
+                      "300.0062", "300.0063", "300.0062", "300.0900"}),
+         "1 of its 10 readings lie far from the rest of the run: check the leads and that the box "
+         "has settled"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.said, check_readings(finder, at, c.readings).value_or("")) << c.said;
+}
+
+// A log continued: its whole settings are kept, a partial last one (too
+// few readings, or its last line cut short) is set aside as comments.
+TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
+    const std::string head = "# item: Box 4711\n# date: 2026-12-08\n" +
+                             setting_text({1, 0}, readings_of({"10.0002", "10.0003"}));
+    const std::string second = "# the 20 Ω setting (position 2, decade 1E1): 2 readings\n";
+    const struct {
+        std::string text;
+        const char* whole;
+        std::size_t set_aside;
+    } cases[] = {
+        {head, "1E1", 0},
+        {head + second + "20.0004\n", "1E1", 2},
+        {head + second + "20.0004\n20.00", "1E1", 3},
+        {head + second + "20.0004\n20.0005\n", "1E1 2E1", 0},
+        {head.substr(0, head.size() - 3), "", 3},
+    };
+    for (const auto& c : cases) {
+        log_so_far so_far;
+        std::string error;
+        ASSERT_TRUE(read_log_so_far(c.text, so_far, error)) << error;
+        EXPECT_EQ(c.whole, names(so_far.whole)) << c.text;
+        EXPECT_EQ(c.set_aside, so_far.set_aside) << c.text;
+        EXPECT_EQ("Box 4711", find_field(so_far.record, record_key::item)->value);
+        // What is kept reads back whole, and the set-aside lines are comments.
+        log_so_far again;
+        ASSERT_TRUE(read_log_so_far(so_far.text, again, error)) << error;
+        EXPECT_EQ(c.whole, names(again.whole));
+    }
+    log_so_far so_far;
+    std::string error;
+    EXPECT_FALSE(
+        read_log_so_far(head + second + "20.0004\n" + setting_text({3, 0}, {}), so_far, error));
+    EXPECT_EQ("6: the 20 Ω setting (position 2, decade 1E1) holds 1 of its 2 readings, and is not "
+              "the last: not a log to continue",
+              error);
+}
