@@ -22,7 +22,7 @@ constexpr dialect_key keys[] = {
 };
 
 struct line_end_word {
-    std::string_view word, bytes;
+    std::string_view word, bytes; // cppcheck-suppress unusedStructMember
 };
 constexpr line_end_word line_ends[] = {{"LF", "\n"}, {"CR LF", "\r\n"}, {"CR", "\r"}};
 

@@ -95,7 +95,7 @@ std::string resume_option(std::string_view, acquire_options& o) {
 
 struct option {
     std::string_view name; // with its '=' where it takes a value
-    reader read;
+    reader read;           // cppcheck-suppress unusedStructMember
 };
 constexpr option options[] = {
     {"--meter=", meter_option},           {"--baud=", baud_option},

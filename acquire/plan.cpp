@@ -16,7 +16,7 @@ bool read_position(std::string_view text, unsigned& p) {
 
 // One item of the list into `chosen` (by setting: decade-major, as
 // all_settings() orders them); false for one that does not read.
-bool read_item(std::string_view item, bool (&chosen)[positions][decade_count]) {
+bool read_item(std::string_view item, bool (&taken)[positions][decade_count]) {
     if (item.size() < 3 || item[0] != '1' || (item[1] != 'E' && item[1] != 'e') || item[2] < '1' ||
         item[2] > '5')
         return false;
@@ -35,7 +35,7 @@ bool read_item(std::string_view item, bool (&chosen)[positions][decade_count]) {
             return false;
     }
     for (unsigned p = first; p <= last; ++p)
-        chosen[p][d] = true;
+        taken[p][d] = true;
     return true;
 }
 
@@ -49,12 +49,12 @@ std::vector<setting> all_settings() {
     return all;
 }
 
-bool read_settings_list(std::string_view list, std::vector<setting>& out, std::string& error) {
-    bool chosen[positions][decade_count]{};
+bool read_settings_list(std::string_view list, std::vector<setting>& chosen, std::string& error) {
+    bool taken[positions][decade_count]{};
     while (true) {
         const std::size_t comma = list.find(',');
         const std::string_view item = list.substr(0, comma);
-        if (!read_item(item, chosen)) {
+        if (!read_item(item, taken)) {
             error = "'" + std::string(item) +
                     "' is not a decade (1E1 to 1E5), a decade and a position (1E3:5) or a decade "
                     "and positions (1E3:4-7)";
@@ -64,10 +64,10 @@ bool read_settings_list(std::string_view list, std::vector<setting>& out, std::s
             break;
         list.remove_prefix(comma + 1);
     }
-    out.clear();
+    chosen.clear();
     for (const setting& at : all_settings())
-        if (chosen[at.p][at.d])
-            out.push_back(at);
+        if (taken[at.p][at.d])
+            chosen.push_back(at);
     return true;
 }
 

@@ -182,7 +182,7 @@ TEST(FakeMeter, OnceEndsWhenTheFirstConnectionCloses) {
 #ifndef _WIN32
 TEST(FakeMeter, ServesAPseudoTerminal) {
     meter_options o;
-    o.link = meter_link::pty;
+    o.link = fake_link::pty;
     fake_meter meter(o);
     int fd = ::open(meter.pty_path().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(fd, 0) << meter.pty_path();

@@ -37,13 +37,13 @@ constexpr double open_circuit = 9.9e37;
 // A line longer than any command ends the connection rather than the memory.
 constexpr std::size_t longest_line = 4096;
 
-struct setting {
-    double nominal; // ohms; 0 is an open circuit
-    double position;
+struct dial_stop {
+    double nominal;  // cppcheck-suppress unusedStructMember ; ohms, 0 an open circuit
+    double position; // cppcheck-suppress unusedStructMember
 };
 
-std::vector<setting> default_dial() {
-    std::vector<setting> dial;
+std::vector<dial_stop> default_dial() {
+    std::vector<dial_stop> dial;
     for (double step = 10; step <= 1e5; step *= 10)
         for (int position = 1; position <= 10; ++position)
             dial.push_back({position * step, static_cast<double>(position)});
@@ -58,10 +58,10 @@ double position_of(double nominal) {
     return nominal / step;
 }
 
-std::vector<setting> dial_of(const std::vector<double>& values) {
+std::vector<dial_stop> dial_of(const std::vector<double>& values) {
     if (values.empty())
         return default_dial();
-    std::vector<setting> dial;
+    std::vector<dial_stop> dial;
     dial.reserve(values.size());
     for (double nominal : values)
         dial.push_back({nominal, position_of(nominal)});
@@ -72,7 +72,7 @@ std::vector<setting> dial_of(const std::vector<double>& values) {
 // changes it; the counters and range are atomic for fake_meter's readers.
 struct box_state {
     meter_options options;
-    std::vector<setting> dial;
+    std::vector<dial_stop> dial;
     std::deque<std::string> errors;
     std::mt19937_64 random;
     std::atomic<std::uint64_t> reads{0};
@@ -101,7 +101,7 @@ double gaussian(std::mt19937_64& random) {
     return std::sqrt(-2 * std::log(u1)) * std::cos(2 * std::numbers::pi * u2);
 }
 
-std::optional<setting> dial_now(const box_state& box) {
+std::optional<dial_stop> dial_now(const box_state& box) {
     std::uint64_t turns = box.confs;
     if (turns == 0)
         return std::nullopt;
@@ -110,7 +110,7 @@ std::optional<setting> dial_now(const box_state& box) {
 }
 
 double reading(box_state& box) {
-    std::optional<setting> at = dial_now(box);
+    std::optional<dial_stop> at = dial_now(box);
     if (!at || at->nominal <= 0)
         return open_circuit;
     const meter_options& o = box.options;
@@ -137,7 +137,7 @@ std::string readings(box_state& box, bool open) {
 
 // The fault the Nth READ? (or, for `error`, CONF:FRES) meets: the first listed.
 std::optional<fault_kind> fault_at(const box_state& box, std::uint64_t n, bool of_conf) {
-    for (const meter_fault& f : box.options.faults)
+    for (const fake_fault& f : box.options.faults)
         if (f.at == n && (f.kind == fault_kind::error) == of_conf)
             return f.kind;
     return std::nullopt;
@@ -167,12 +167,13 @@ reply clear_errors(box_state& box, std::string_view) {
     return {};
 }
 
+// cppcheck-suppress constParameter ; every command's handler takes the box alike
 reply identify(box_state& box, std::string_view) {
     return {action::answer, box.options.idn};
 }
 
 // A range that is no number turns nothing: the acquisition's mistake shows
-// in the error queue rather than as a reading of the wrong setting.
+// in the error queue rather than as a reading of the wrong dial_stop.
 reply configure(box_state& box, std::string_view argument) {
     std::optional<double> range = number_of(argument);
     if (!range || *range < 0) {
@@ -484,7 +485,7 @@ fake_meter::fake_meter(const meter_options& options) : self_(std::make_unique<im
     box.options = options;
     box.dial = dial_of(options.dial);
     box.random.seed(options.seed);
-    if (options.link == meter_link::pty)
+    if (options.link == fake_link::pty)
         start_pty(*self_);
     else
         start_tcp(*self_);

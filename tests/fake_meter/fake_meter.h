@@ -28,14 +28,14 @@ enum class fault_kind {
     open,    // every reading is an open circuit, +9.90000000E+37
 };
 
-struct meter_fault {
+struct fake_fault {
     fault_kind kind;
     std::uint64_t at;
 };
 
 // TCP on 127.0.0.1, or a pseudo-terminal standing in for a serial port
 // (POSIX only: elsewhere the meter throws when asked for one).
-enum class meter_link { tcp, pty };
+enum class fake_link { tcp, pty };
 
 struct meter_options {
     // The box: reading = nominal * (1 + (deviation_ppm + slope_ppm * position)
@@ -51,11 +51,11 @@ struct meter_options {
     // 10, 20, ..., 100, 100, 200, ..., 1000000, decade by decade, each with
     // its own position 1..10.
     std::vector<double> dial;
-    std::vector<meter_fault> faults;
+    std::vector<fake_fault> faults;
     unsigned per_read = 1; // readings per READ?
     std::string idn = "FAKE,DECADE-METER,0,1.0";
     unsigned delay_ms = 0; // before each answer
-    meter_link link = meter_link::tcp;
+    fake_link link = fake_link::tcp;
     std::uint16_t port = 0; // 0: any free port
     bool once = false;      // serve the first connection only; then wait() returns
 };

@@ -57,19 +57,19 @@ constexpr fault_name fault_names[] = {
     {"error", fault_kind::error},   {"open", fault_kind::open},
 };
 
-std::optional<meter_fault> fault_of(std::string_view text) {
+std::optional<fake_fault> fault_of(std::string_view text) {
     std::size_t at = text.find('@');
     std::optional<std::uint64_t> n = at == std::string_view::npos
                                          ? std::nullopt
                                          : whole_of<std::uint64_t>(text.substr(at + 1), 1);
     for (const fault_name& f : fault_names)
         if (n && f.name == text.substr(0, at))
-            return meter_fault{f.kind, *n};
+            return fake_fault{f.kind, *n};
     return std::nullopt;
 }
 
-bool add_fault(std::string_view text, std::vector<meter_fault>& faults) {
-    std::optional<meter_fault> f = fault_of(text);
+bool add_fault(std::string_view text, std::vector<fake_fault>& faults) {
+    std::optional<fake_fault> f = fault_of(text);
     if (f)
         faults.push_back(*f);
     return f.has_value();
@@ -124,7 +124,7 @@ const option options_table[] = {
     {"--port=", [](word v, opts& o) { return assign(whole_of<std::uint16_t>(v), o.port); }},
     {"--once", [](word, opts& o) { o.once = true; return true; }},
 #ifndef _WIN32
-    {"--pty", [](word, opts& o) { o.link = meter_link::pty; return true; }},
+    {"--pty", [](word, opts& o) { o.link = fake_link::pty; return true; }},
 #endif
     {"--dial=", [](word v, opts& o) { return read_dial(std::string(v), o.dial); }},
     {"--fault=", [](word v, opts& o) { return add_fault(v, o.faults); }},
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     }
     try {
         fake_meter meter(options);
-        if (options.link == meter_link::pty)
+        if (options.link == fake_link::pty)
             std::printf("serving on %s\n", meter.pty_path().c_str());
         else
             std::printf("listening on 127.0.0.1:%u\n", static_cast<unsigned>(meter.port()));
