@@ -22,6 +22,12 @@ std::optional<std::string> check_one(const setting_finder& finder, setting at,
             return std::nullopt;
     if (f.count > 0)
         return "reads " + r.text + " Ω: " + setting_name(f.taken[0]) + ": check the dial";
+    // The report counts a reading strictly inside a window, never one at
+    // its centre; a meter that rounds to nominal loses it.
+    if (f.nominal_count > 0)
+        return "reads " + r.text + " Ω, exactly the nominal value of " +
+               setting_name(f.nominal_of[0]) +
+               ", which the report never counts: take more digits from the meter";
     return "reads " + r.text +
            " Ω, in no setting's acceptance window: check the dial and the leads";
 }

@@ -86,6 +86,9 @@ TEST(AcquireCheck, EachTroubleIsSaidBeforeTheReadingsAreWritten) {
         {readings_of({"300.0061", "3000.2"}),
          "reads 3000.2 Ω: the 3000 Ω setting (position 3, decade 1E3): check the dial"},
         {readings_of({"+9.90000000E+37"}), "reads +9.90000000E+37: open circuit: check the leads"},
+        {readings_of({"300.0061", "+3.00000000E+02"}),
+         "reads +3.00000000E+02 Ω, exactly the nominal value of the 300 Ω setting (position 3, "
+         "decade 1E2), which the report never counts: take more digits from the meter"},
         {readings_of({"312.5"}),
          "reads 312.5 Ω, in no setting's acceptance window: check the dial and the leads"},
         {readings_of({"300.0061", "300.0062", "300.0061", "300.0063", "300.0062", "300.0061",
