@@ -2,6 +2,8 @@
 // so that the test sees every byte the program's text-mode stream wrote.
 #include <windows.h>
 
+#include <thread>
+
 #include "process.h"
 
 namespace {
@@ -60,8 +62,11 @@ outcome run(const char* program, sink where, const run_options& options) {
         CloseHandle(err_read);
         return result;
     }
+    // Both at once: a pipe holds a few kilobytes, and a program that fills
+    // one while the other is read waits for ever.
+    std::thread err_reader([&] { result.err = drain(err_read); });
     result.out = drain(out_read);
-    result.err = drain(err_read);
+    err_reader.join();
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
