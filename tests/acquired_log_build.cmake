@@ -1,16 +1,17 @@
 # Builds decade-report from the log decade-acquire wrote from the fake
-# meter (acquire_e2e_test), as a user builds a log, in a build tree of its
-# own, and finds the box the fake simulates, 20 ppm + 3 ppm a position,
+# meter (acquire_e2e_test), as a user builds a log, and finds the box the fake simulates, 20 ppm + 3 ppm a position,
 # in the results file and the report.  100 Ω, 1 kΩ, 10 kΩ and 100 kΩ are
 # each read at two settings, whose readings the report averages together,
 # so only positions 2 to 9 are held to it.
 #
-# cmake -DSOURCE=... -DBINARY=... -DLOG=... -DOPTIONS=... -P acquired_log_build.cmake
+# The build tree is the own log's (own_log_build), done with by then: its
+# tools are built, so that only the log is imported and linked anew.
+#
+# cmake -DSOURCE=... -DBINARY=... -DLOG=... -P acquired_log_build.cmake
 cmake_minimum_required(VERSION 3.25)
 
-file(REMOVE_RECURSE ${BINARY})
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY} -DDECADE_LOG=${LOG}
-                        -DDECADE_TESTS=OFF -DDECADE_BENCH=OFF ${OPTIONS}
+                        -DDECADE_TOLERANCE= -DDECADE_HISTORY= -DDECADE_LOG_STRICT=OFF
                 RESULT_VARIABLE failed OUTPUT_QUIET)
 if(failed)
   message(FATAL_ERROR "configuring with the acquired log failed")
