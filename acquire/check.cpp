@@ -50,8 +50,8 @@ std::optional<std::string> check_readings(const setting_finder& finder, setting 
         if (std::optional<std::string> trouble = check_one(finder, at, r))
             return trouble;
     if (const std::size_t far = far_in_run(at, readings))
-        return format("%zu of its %zu readings lie far from the rest of the run: check the leads "
+        return format("%zu of its %zu readings %s far from the rest of the run: check the leads "
                       "and that the box has settled",
-                      far, readings.size());
+                      far, readings.size(), far == 1 ? "lies" : "lie");
     return std::nullopt;
 }

@@ -132,9 +132,10 @@ bool read_log_so_far(std::string_view text, log_so_far& out, std::string& error)
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const block& b = blocks[i];
         const bool last = i + 1 == blocks.size();
-        if (b.readings == b.count)
+        if (b.readings == b.count) {
             out.whole.push_back(b.at);
-        else if (!last || b.readings > b.count) {
+            out.readings += b.readings;
+        } else if (!last || b.readings > b.count) {
             error = format("%zu: ", b.line) + setting_name(b.at) +
                     format(" holds %zu of its %zu readings, and is not the last: not a log to "
                            "continue",

@@ -27,6 +27,7 @@ std::string setting_text(setting at, std::span<const meter_reading> readings);
 struct log_so_far {
     calibration_record record;
     std::vector<setting> whole; // the settings it holds whole
+    std::size_t readings = 0;   // theirs
     std::string text;           // the log to continue from
     std::size_t set_aside = 0;  // lines of a partial last setting, now comments
 };

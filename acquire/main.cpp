@@ -75,15 +75,18 @@ std::string shell_word(const std::string& arg) {
 #endif
 }
 
+std::string command_given(std::span<char* const> args) {
+    std::string command = "decade-acquire";
+    for (const char* arg : args)
+        command += " " + shell_word(arg);
+    return command;
+}
+
 // The command that continues this acquisition.
 std::string resume_command(std::span<char* const> args) {
-    std::string command = "decade-acquire";
-    bool resumed = false;
-    for (const char* arg : args) {
-        resumed = resumed || std::string(arg) == "--resume";
-        command += " " + shell_word(arg);
-    }
-    return resumed ? command : command + " --resume";
+    const bool resumed = std::any_of(args.begin(), args.end(),
+                                     [](const char* a) { return std::string(a) == "--resume"; });
+    return command_given(args) + (resumed ? "" : " --resume");
 }
 
 struct failed {
@@ -112,15 +115,20 @@ std::optional<log_so_far> earlier_log(const acquire_options& o) {
     std::string error;
     if (!read_log_so_far(text, so_far, error))
         stop(o.log + ":" + error);
-    if (so_far.set_aside > 0) {
-        if (!write_whole_file(so_far.text, o.log))
-            stop(o.log + ": cannot set the unfinished setting aside: " + std::strerror(errno));
-        std::fprintf(stderr,
-                     "decade-acquire: %s: %zu lines of an unfinished setting set aside as "
-                     "comments\n",
-                     o.log.c_str(), so_far.set_aside);
-    }
     return so_far;
+}
+
+// A partial last setting set aside as comments, once the log is known to
+// be this calibration's: the log is written whole anew or not at all.
+void set_aside(const log_so_far& so_far, const std::string& log) {
+    if (so_far.set_aside == 0)
+        return;
+    if (!write_whole_file(so_far.text, log))
+        stop(log + ": cannot set the unfinished setting aside: " + std::strerror(errno));
+    std::fprintf(stderr,
+                 "decade-acquire: %s: %zu lines of an unfinished setting set aside as "
+                 "comments\n",
+                 log.c_str(), so_far.set_aside);
 }
 
 // The record's fields: those given, the date today and the meter's
@@ -198,9 +206,11 @@ int run(std::span<char* const> args) {
         plan.readings = o.readings;
         plan.settle = o.settle;
         plan.chosen = o.settings.size();
-        if (so_far)
+        if (so_far) {
             check_same_calibration(*so_far, fields, o);
-        else if (!append_synced(o.log, heading_text(fields))) {
+            set_aside(*so_far, o.log);
+            plan.readings_done = so_far->readings;
+        } else if (!append_synced(o.log, heading_text(fields))) {
             stop(o.log + ": cannot write the log: " + std::strerror(errno));
         }
         for (const setting& at : o.settings)
@@ -224,12 +234,17 @@ int run(std::span<char* const> args) {
     } catch (const write_fault& f) {
         error = f.what;
     } catch (const interrupted_fault&) {
-        error = "interrupted (Ctrl-C)";
+        error = where + ": interrupted (Ctrl-C)";
     }
-    std::fprintf(stderr,
-                 "decade-acquire: %s\ndecade-acquire: %s holds every setting measured "
-                 "whole; continue with: %s\n",
-                 error.c_str(), o.log.c_str(), resume_command(args).c_str());
+    std::fprintf(stderr, "decade-acquire: %s\n", error.c_str());
+    std::string text, why;
+    if (read_whole_file(o.log, 1 << 20, text, why) && !text.empty())
+        std::fprintf(stderr,
+                     "decade-acquire: %s holds every setting measured whole; continue with: %s\n",
+                     o.log.c_str(), resume_command(args).c_str());
+    else
+        std::fprintf(stderr, "decade-acquire: nothing written to %s; start again with: %s\n",
+                     o.log.c_str(), command_given(args).c_str());
     return 1;
 }
 

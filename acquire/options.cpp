@@ -8,6 +8,7 @@
 
 #include "acquire/plan.h"
 #include "base/calendar.h"
+#include "log/text_syntax.h"
 
 const char acquire_usage[] =
     "usage: decade-acquire --meter=ADDRESS [options] LOG\n"
@@ -64,6 +65,10 @@ std::string field_option(std::string_view v, acquire_options& o) {
         return std::string("--field ") + key_name(*key) + " given twice";
     if (value.empty())
         return std::string("--field ") + key_name(*key) + " has no value";
+    // A line end would start a line of the log that is no field.
+    if (std::any_of(value.begin(), value.end(),
+                    [](char c) { return is_control(static_cast<unsigned char>(c)); }))
+        return std::string("--field ") + key_name(*key) + " holds a control character";
     std::chrono::year_month_day date;
     std::string fault;
     if (*key == record_key::date && !read_date(value, date, fault))

@@ -73,7 +73,13 @@ answer ask(setting at, bool after_trouble, std::FILE* in, std::FILE* err,
     for (;;) {
         std::fprintf(err, "%s: %s", setting_name(at).c_str(), choices);
         std::fflush(err);
-        const std::optional<std::string> line = input_line(in, interrupted);
+        std::optional<std::string> line;
+        try {
+            line = input_line(in, interrupted);
+        } catch (const interrupted_fault&) {
+            std::fputc('\n', err); // the message starts a line of its own
+            throw;
+        }
         // A terminal echoes the answer; from a script, it is shown here, so
         // that what was said reads as a dialogue.
         if (!line || !is_terminal(in))

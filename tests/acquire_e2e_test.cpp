@@ -116,6 +116,8 @@ TEST(AcquireEndToEnd, EverySettingWithAWrongDialAnOpenLeadAndADropThenResumed) {
     run_options second{resumed, {}, false, 0, written(dir / "resumed.txt", s.resumed_answers)};
     const outcome r2 = run(test_path("acquire"), sink::pipe, second);
     EXPECT_EQ(0, r2.exit_code) << r2.err;
+    // The progress counts the log's readings, the first run's included.
+    EXPECT_NE(std::string::npos, r2.err.find("; 50 of 50 settings, 500 readings; ")) << r2.err;
     EXPECT_NE(std::string::npos, r2.err.find("50 of 50 settings measured")) << r2.err;
 
     const std::string text = file_text(log.c_str());

@@ -93,7 +93,7 @@ TEST(AcquireCheck, EachTroubleIsSaidBeforeTheReadingsAreWritten) {
          "reads 312.5 Ω, in no setting's acceptance window: check the dial and the leads"},
         {readings_of({"300.0061", "300.0062", "300.0061", "300.0063", "300.0062", "300.0061",
                       "300.0062", "300.0063", "300.0062", "300.0900"}),
-         "1 of its 10 readings lie far from the rest of the run: check the leads and that the box "
+         "1 of its 10 readings lies far from the rest of the run: check the leads and that the box "
          "has settled"},
     };
     for (const auto& c : cases)
