@@ -20,7 +20,7 @@ bool read_value(std::string_view text, double& value) {
     return ec == std::errc{} && end == digits.data() + digits.size() && std::isfinite(value);
 }
 
-std::string quoted(std::string_view text) {
+std::string in_quotes(std::string_view text) {
     const shortened part = shorten(text);
     return "'" + std::string(part.kept) + part.more + "'";
 }
@@ -53,7 +53,7 @@ void meter::check_errors(const std::string& after) {
         const std::string answer = ask(dialect_.error);
         if (answer.starts_with(dialect_.no_error))
             break;
-        errors += (errors.empty() ? "" : ", ") + quoted(answer);
+        errors += (errors.empty() ? "" : ", ") + in_quotes(answer);
     }
     if (!errors.empty())
         throw meter_fault{"its error queue holds " + errors + " after " + after};
@@ -64,7 +64,7 @@ void meter::configure(double range, double nominal) {
     send(configure);
     send(dialect_.integration);
     send(dialect_.offset);
-    check_errors(quoted(configure));
+    check_errors(in_quotes(configure));
 }
 
 std::vector<meter_reading> meter::read(std::size_t count) {
@@ -77,8 +77,8 @@ std::vector<meter_reading> meter::read(std::size_t count) {
             const std::string_view field = trimmed(rest.substr(0, comma));
             meter_reading r{std::string(field), 0};
             if (!read_value(field, r.value))
-                throw meter_fault{"its answer " + quoted(answer) + " to " + quoted(dialect_.read) +
-                                  " is not a reading"};
+                throw meter_fault{"its answer " + in_quotes(answer) + " to " +
+                                  in_quotes(dialect_.read) + " is not a reading"};
             readings.push_back(std::move(r));
             rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
         } while (!rest.empty());
