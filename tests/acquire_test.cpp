@@ -1,6 +1,6 @@
-// decade-acquire's parts that need no meter: the settings a list chooses,
-// the meter file, the checks at the bench, and a log read back to be
-// continued.
+// decade-acquire's parts: the settings a list chooses, the meter file, the
+// meter's dialogue over a scripted line, the checks at the bench, and a log
+// read back to be continued.
 #include <string>
 #include <vector>
 
@@ -9,7 +9,9 @@
 #include "acquire/check.h"
 #include "acquire/dialect.h"
 #include "acquire/log_file.h"
+#include "acquire/meter.h"
 #include "acquire/plan.h"
+#include "scripted_link.h"
 
 namespace {
 
@@ -71,6 +73,32 @@ TEST(AcquireMeterFile, SetsTheLinesItNamesAndRefusesWhatItDoesNot) {
     EXPECT_EQ(2u, error.line);
     EXPECT_FALSE(read_meter_file("line end = LF CR\n", d, error));
     EXPECT_FALSE(read_meter_file("colour = red\n", d, error));
+}
+
+// Configuring reads the error queue until it is empty, and an answer that
+// holds more readings than were asked for gives only those asked for.
+TEST(AcquireMeter, ConfiguringReadsTheErrorQueueAndReadingKeepsWhatWasAsked) {
+    const meter_dialect d;
+    scripted_link link;
+    meter m(link, d, std::chrono::seconds(1));
+    link.answer("+0,\"No error\"");
+    m.configure(1000, 300);
+    EXPECT_EQ((std::vector<std::string>{"CONF:FRES 1000\n", "FRES:NPLC 10\n", "FRES:OCOM ON\n",
+                                        "SYST:ERR?\n"}),
+              link.sent);
+    link.answer("-222,\"Data out of range\"").answer("+0,\"No error\"");
+    try {
+        m.configure(1000, 300);
+        ADD_FAILURE() << "an error in the queue passed";
+    } catch (const meter_fault& f) {
+        EXPECT_EQ("its error queue holds '-222,\"Data out of range\"' after 'CONF:FRES 1000'",
+                  f.what);
+    }
+    link.answer("300.01,300.02,300.03").answer("300.04,300.05");
+    const std::vector<meter_reading> r = m.read(4);
+    ASSERT_EQ(4u, r.size());
+    EXPECT_EQ("300.04", r[3].text);
+    EXPECT_EQ(0u, link.unanswered());
 }
 
 // Each reading is checked as the build's audit will take it; the first
