@@ -128,8 +128,8 @@ enum class asking : std::uint8_t { fresh, trouble, verdict };
 constexpr const char* choices[] = {
     "set the dial, then Enter to measure, s to skip, q to stop: ",
     "Enter to measure again, k to keep these readings, s to skip, q to stop: ",
-    "clean the contacts, then Enter to measure again, k to keep these readings, s to skip, q "
-    "to stop: ",
+    ("clean the contacts, then Enter to measure again, k to keep these readings, s to skip, q "
+     "to stop: "),
 };
 
 answer ask(setting at, asking why, std::FILE* in, std::FILE* err,

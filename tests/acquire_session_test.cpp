@@ -32,8 +32,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 const std::string no_error = "+0,\"No error\"";
 
 // A measurement attempt as the meter answers it: the error queue read
@@ -128,7 +126,7 @@ TEST(AcquireSession, EachAnswerToAPromptDoesWhatItSays) {
         for (const std::string& readings : c.meter)
             attempt(link, readings);
         const meter_dialect d;
-        meter m(link, d, 1s);
+        meter m(link, d, std::chrono::seconds(1));
         const session_plan plan = plan_of({{1, 0}, {2, 0}}, log);
         session_outcome out;
         const std::string said = capture([&](std::FILE* err) {
@@ -162,7 +160,7 @@ TEST(AcquireSession, AVerdictThatDoesNotPassIsAskedAgainAndTheSettingsAreCounted
     attempt(link, "100.0025,100.0025");
     attempt(link, "200.0020,200.0020");
     const meter_dialect d;
-    meter m(link, d, 1s);
+    meter m(link, d, std::chrono::seconds(1));
     session_plan plan = plan_of({{1, 1}, {2, 1}}, log);
     plan.tolerance = &t;
     session_outcome out;
@@ -297,11 +295,11 @@ struct said_pipe {
     said_pipe& operator=(const said_pipe&) = delete;
     // Whether the session has prompted `count` times within two seconds.
     bool prompted(std::size_t count) {
-        const auto end = std::chrono::steady_clock::now() + 2s;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (prompts_in(said) < count && std::chrono::steady_clock::now() < end) {
             pollfd p{read_end, POLLIN, 0};
-            char buf[4096];
             if (poll(&p, 1, 50) == 1) {
+                char buf[4096];
                 const ssize_t got = read(read_end, buf, sizeof buf);
                 if (got <= 0)
                     break;
@@ -329,7 +327,7 @@ TEST(AcquireSessionTerminal, WhatWasTypedBeforeAPromptIsDiscarded) {
         return std::string("10.0001,10.0002");
     });
     const meter_dialect d;
-    meter m(link, d, 1s);
+    meter m(link, d, std::chrono::seconds(1));
     const std::string log = fresh_log("typed_ahead");
     const session_plan plan = plan_of({{1, 0}, {2, 0}}, log);
     std::FILE* in = fdopen(dup(tty.slave), "r");
@@ -364,7 +362,7 @@ TEST(AcquireSessionTerminal, CtrlCAtAPromptEndsTheSessionWithinASecond) {
         ASSERT_NE(nullptr, out.err);
         scripted_link link;
         const meter_dialect d;
-        meter m(link, d, 1s);
+        meter m(link, d, std::chrono::seconds(1));
         const session_plan plan = plan_of({{1, 0}}, fresh_log("ctrl_c"));
         std::FILE* in = fdopen(dup(tty.slave), "r");
         ASSERT_NE(nullptr, in);
@@ -379,7 +377,7 @@ TEST(AcquireSessionTerminal, CtrlCAtAPromptEndsTheSessionWithinASecond) {
         });
         ASSERT_TRUE(out.prompted(1)) << out.said;
         pressed = true;
-        const bool ended = session.wait_for(1s) == std::future_status::ready;
+        const bool ended = session.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
         if (!ended)
             tty.type("q\n"); // lets a session that missed it end
         EXPECT_TRUE(ended) << (before ? "pressed before the prompt" : "pressed at the prompt");
