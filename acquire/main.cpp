@@ -166,6 +166,24 @@ void check_same_calibration(const log_so_far& so_far, const std::vector<record_f
     }
 }
 
+// The box's tolerance file, for a verdict at the bench, where one is
+// given: read before the meter is, as a fault in it ends the run.
+std::optional<bench_tolerance> tolerance_given(const acquire_options& o) {
+    if (o.tolerance.empty())
+        return std::nullopt;
+    bench_tolerance t;
+    std::string error;
+    if (!read_bench_tolerance(o.tolerance, o.settings, t, error))
+        stop(error);
+    return t;
+}
+
+// The last line: the verdicts of the settings this run wrote.
+void say_verdict_counts(const std::optional<bench_tolerance>& t, const session_outcome& out) {
+    if (t)
+        std::fprintf(stderr, "decade-acquire: %s\n", verdict_counts(*t, out.judged).c_str());
+}
+
 int run(std::span<char* const> args) {
     acquire_options o;
     std::string error;
@@ -182,6 +200,7 @@ int run(std::span<char* const> args) {
         if (!read_meter_file(text, dialect, fault))
             stop(file_line(o.meter_file, fault.line) + fault.what);
     }
+    const std::optional<bench_tolerance> tolerance = tolerance_given(o);
     const std::optional<log_so_far> so_far = earlier_log(o);
     catch_interrupt();
     std::FILE* transcript = nullptr;
@@ -206,6 +225,7 @@ int run(std::span<char* const> args) {
         plan.readings = o.readings;
         plan.settle = o.settle;
         plan.chosen = o.settings.size();
+        plan.tolerance = tolerance ? &*tolerance : nullptr;
         if (so_far) {
             check_same_calibration(*so_far, fields, o);
             set_aside(*so_far, o.log);
@@ -226,6 +246,7 @@ int run(std::span<char* const> args) {
         if (out.stopped)
             std::fprintf(stderr, "decade-acquire: stopped; continue with: %s\n",
                          resume_command(args).c_str());
+        say_verdict_counts(tolerance, out);
         return 0;
     } catch (const link_fault& f) {
         error = where + ": " + f.what;

@@ -8,20 +8,34 @@
 
 #include "acquire/plan.h"
 #include "base/calendar.h"
+#include "base/text_format.h"
 #include "log/text_syntax.h"
 
-const char acquire_usage[] =
-    "usage: decade-acquire --meter=ADDRESS [options] LOG\n"
-    "  ADDRESS  HOST:PORT or HOST (port 5025), or a serial device (/dev/ttyUSB0, COM3)\n"
-    "  --baud=N             a serial device's speed, 8 data bits, no parity, 1 stop bit (9600)\n"
-    "  --readings=N         readings kept per setting (10)\n"
-    "  --settle=K           readings taken first and discarded (2)\n"
-    "  --settings=LIST      settings to measure: 1E2, 1E3:5, 1E3:4-7, separated by commas (all)\n"
-    "  --field=KEY=VALUE    a field of the calibration's record (item, date, operator, ...)\n"
-    "  --meter-file=FILE    the meter's commands, where it does not speak the default SCPI\n"
-    "  --timeout=SECONDS    for each answer of the meter (10)\n"
-    "  --transcript=FILE    every line sent and received, with the time\n"
-    "  --resume             continue LOG where an earlier run stopped\n";
+namespace {
+
+const std::string& usage_text() {
+    static const std::string text = format(
+        "usage: decade-acquire --meter=ADDRESS [options] LOG\n"
+        "  ADDRESS  HOST:PORT or HOST (port %u), or a serial device (/dev/ttyUSB0, COM3)\n"
+        "  --baud=N             a serial device's speed, 8 data bits, no parity, 1 stop bit "
+        "(%u)\n"
+        "  --readings=N         readings kept per setting (%zu)\n"
+        "  --settle=K           readings taken first and discarded (%zu)\n"
+        "  --settings=LIST      settings to measure: 1E2, 1E3:5, 1E3:4-7, separated by commas "
+        "(all)\n"
+        "  --field=KEY=VALUE    a field of the calibration's record (item, date, operator, ...)\n"
+        "  --meter-file=FILE    the meter's commands, where it does not speak the default SCPI\n"
+        "  --timeout=SECONDS    for each answer of the meter (%u)\n"
+        "  --transcript=FILE    every line sent and received, with the time\n"
+        "  --tolerance=FILE     the box's tolerance file: each setting's verdict at the bench\n"
+        "  --resume             continue LOG where an earlier run stopped\n",
+        default_port, default_baud, default_readings, default_settle, default_timeout_s);
+    return text;
+}
+
+} // namespace
+
+const char* const acquire_usage = usage_text().c_str();
 
 namespace {
 
@@ -93,6 +107,10 @@ std::string transcript_option(std::string_view v, acquire_options& o) {
     o.transcript = v;
     return v.empty() ? "--transcript needs a file" : "";
 }
+std::string tolerance_option(std::string_view v, acquire_options& o) {
+    o.tolerance = v;
+    return v.empty() ? "--tolerance needs a file" : "";
+}
 std::string resume_option(std::string_view, acquire_options& o) {
     o.resume = true;
     return "";
@@ -107,7 +125,8 @@ constexpr option options[] = {
     {"--readings=", readings_option},     {"--settle=", settle_option},
     {"--settings=", settings_option},     {"--field=", field_option},
     {"--meter-file=", meter_file_option}, {"--timeout=", timeout_option},
-    {"--transcript=", transcript_option}, {"--resume", resume_option},
+    {"--transcript=", transcript_option}, {"--tolerance=", tolerance_option},
+    {"--resume", resume_option},
 };
 
 } // namespace

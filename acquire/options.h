@@ -11,25 +11,26 @@
 #include <string>
 #include <vector>
 
+#include "acquire/defaults.h"
 #include "log/calibration_record.h"
 #include "log/setting_finder.h"
 
 struct acquire_options {
-    std::string meter;         // HOST:PORT, HOST, or a serial device
-    unsigned baud = 9600;      // for a serial device
-    std::size_t readings = 10; // kept per setting
-    std::size_t settle = 2;    // taken first and discarded
+    std::string meter;                       // HOST:PORT, HOST, or a serial device
+    unsigned baud = default_baud;            // for a serial device
+    std::size_t readings = default_readings; // kept per setting
+    std::size_t settle = default_settle;     // taken first and discarded
     std::vector<setting> settings;
     std::vector<record_field> fields; // in the record's order of keys
     std::string meter_file, transcript;
-    double timeout = 10; // seconds, for each answer
+    std::string tolerance;              // the box's tolerance file: a verdict for each setting
+    double timeout = default_timeout_s; // seconds, for each answer
     bool resume = false;
     std::string log;
 };
 
-inline constexpr unsigned default_port = 5025; // SCPI's raw socket
-
-extern const char acquire_usage[];
+// The options and their defaults, one a line, after "usage: ...".
+extern const char* const acquire_usage;
 
 // Reads `args` (argv without the program's name) into `options`; false,
 // with `error` saying what is wrong, for anything it does not take.

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,12 @@ class scripted_link : public meter_link {
     // The next answer, a line without its line end.
     scripted_link& answer(std::string line) {
         steps_.push_back({std::move(line), false});
+        return *this;
+    }
+    // The next answer is what `answering` gives when the receive comes:
+    // for what happens elsewhere while the meter is asked.
+    scripted_link& answer_by(std::function<std::string()> answering) {
+        steps_.push_back({"", false, std::move(answering)});
         return *this;
     }
     // The next receive fails with `what`: "no answer within 10 s".
@@ -35,7 +42,7 @@ class scripted_link : public meter_link {
         steps_.pop_front();
         if (next.is_fault)
             throw link_fault{std::move(next.text)};
-        return next.text;
+        return next.answering ? next.answering() : next.text;
     }
 
     std::size_t unanswered() const { return steps_.size(); }
@@ -46,6 +53,7 @@ class scripted_link : public meter_link {
     struct step {
         std::string text;
         bool is_fault;
+        std::function<std::string()> answering = {};
     };
     std::deque<step> steps_;
 };

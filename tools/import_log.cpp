@@ -207,9 +207,8 @@ bool read_options(int argc, char** argv, import_options& into) {
 // Reads the tolerance file into `judged`; false, having said why, when it
 // cannot be read or has a fault.
 bool read_tolerance_file(const std::string& path, log_judgement& judged) {
-    // A tolerance file is a few lines; anything larger is not one.
     std::string text, why;
-    if (!read_whole_file(path, 1 << 20, text, why)) {
+    if (!read_whole_file(path, largest_tolerance_file, text, why)) {
         std::fprintf(stderr, "%s: cannot read the tolerance file: %s\n", path.c_str(), why.c_str());
         return false;
     }

@@ -243,19 +243,23 @@ std::string judgement_counts(const decision_rule& rule, std::span<const named_ju
     return line;
 }
 
-namespace {
-
-std::string note(const named_judgement& s) {
+// Rule none judges nothing, so it states no limit either.
+std::string judgement_note(const named_judgement& s) {
     const judgement& j = s.j;
     auto ppm = [&](const char* pattern, double ohms) {
         return format(pattern, relative_ppm(ohms, j.nominal));
     };
-    return s.name + ": " + verdict_word(j.outcome) + ": judged deviation " +
-           format("%+.1f ppm", deviation_ppm(j)) + ", " +
-           (has_acceptance_limit(j) ? "acceptance limit " + ppm("±%.1f ppm", *j.limit)
-                                    : std::string(no_pass_words)) +
-           ", T " + ppm("±%.1f ppm", j.tolerance) + ", U " + ppm("%.1f ppm", j.expanded);
+    const std::string word = verdict_word(j.outcome);
+    const std::string limit = j.outcome == verdict::none ? ""
+                              : has_acceptance_limit(j)
+                                  ? "acceptance limit " + ppm("±%.1f ppm", *j.limit) + ", "
+                                  : std::string(no_pass_words) + ", ";
+    return s.name + ": " + (word.empty() ? "" : word + ": ") + "judged deviation " +
+           format("%+.1f ppm", deviation_ppm(j)) + ", " + limit + "T " +
+           ppm("±%.1f ppm", j.tolerance) + ", U " + ppm("%.1f ppm", j.expanded);
 }
+
+namespace {
 
 // "N more not shown: 3 fail, 2 conditional fail": the verdicts of the
 // notes past the cap, worst first.
@@ -306,7 +310,7 @@ std::string judgement_summary(std::string_view file, const decision_rule& rule,
         if (!note_rank(s.j.outcome) || s.j.outcome == verdict::not_judged)
             continue;
         if (shown < max_judgement_notes) {
-            text += at + "note: " + note(s) + "\n";
+            text += at + "note: " + judgement_note(s) + "\n";
             ++shown;
         } else {
             ++unshown[static_cast<std::size_t>(s.j.outcome)];

@@ -123,6 +123,11 @@ struct named_judgement {
     judgement j;
 };
 
+// "NAME: VERDICT: judged deviation +1.2 ppm, acceptance limit ±8.0 ppm,
+// T ±10.0 ppm, U 2.0 ppm": a judged setting as the build notes it, and as
+// the bench says it; under rule none, without a verdict or a limit.
+std::string judgement_note(const named_judgement& s);
+
 // At most this many notes of verdicts follow the summary line.
 inline constexpr std::size_t max_judgement_notes = 20;
 

@@ -67,6 +67,9 @@ struct tolerance_error {
     std::string what;
 };
 
+// A tolerance file is a few lines; anything larger is not one.
+inline constexpr std::size_t largest_tolerance_file = std::size_t{1} << 20;
+
 // Reads the whole file into `data`; at the first fault, says in `error`
 // where and what is wrong.
 bool read_tolerance(std::string_view text, tolerance_data& data, tolerance_error& error);
