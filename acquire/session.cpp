@@ -120,6 +120,12 @@ setting_outcome measure(const session_plan& plan, setting at, meter& m, std::FIL
             return {answer::measure, std::move(readings)};
         std::fprintf(err, "%s: %s\n", setting_name(at).c_str(), trouble->c_str());
         a = ask(at, true, in, err, interrupted);
+        // A reading the log cannot hold would make a log the build refuses.
+        while (a == answer::keep && !log_can_hold(readings)) {
+            std::fprintf(err, "%s: k cannot keep a reading the log cannot hold\n",
+                         setting_name(at).c_str());
+            a = ask(at, true, in, err, interrupted);
+        }
         if (a == answer::keep)
             return {answer::keep, std::move(readings)};
     }
@@ -146,6 +152,8 @@ session_outcome run_session(const session_plan& plan, meter& m, std::FILE* in, s
         const std::vector<meter_reading>* readings = &o.readings;
         if (!append_synced(plan.log, setting_text(at, *readings)))
             throw write_fault{"cannot write " + plan.log + ": " + std::strerror(errno)};
+        if (interrupted()) // Ctrl-C while the setting was synced
+            throw interrupted_fault{};
         ++out.measured;
         out.readings += readings->size();
         const std::chrono::duration<double> spent = clock_type::now() - start;
