@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #ifdef _WIN32
 #include <io.h>
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <sys/file.h>
@@ -33,10 +35,10 @@ int open_shared(const std::string& path) {
 
 // Why the file cannot be locked now; nullptr once it is.
 const char* lock_now(int fd) {
-    OVERLAPPED far{};
-    far.OffsetHigh = 0x7fffffff;
+    OVERLAPPED beyond{};
+    beyond.OffsetHigh = 0x7fffffff;
     return LockFileEx(reinterpret_cast<HANDLE>(_get_osfhandle(fd)),
-                      LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &far) != 0
+                      LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &beyond) != 0
                ? nullptr
                : log_in_use;
 }
