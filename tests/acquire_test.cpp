@@ -336,3 +336,32 @@ TEST(AcquireSession, KeepCannotKeepReadingsTheLogCannotHold) {
               text_of(said).find("the 300 Ω setting (position 3, decade 1E2): k cannot keep a "
                                  "reading the log cannot hold\n"));
 }
+
+// Ctrl-C while a setting is synced ends the session there, not at the
+// next prompt's answer (at a terminal, the operator's next Enter).
+TEST(AcquireSession, InterruptWhileASettingIsWrittenEndsBeforeTheNextPrompt) {
+    const std::filesystem::path log = test_file("acquire-interrupt.txt"),
+                                input = test_file("acquire-interrupt-input.txt"),
+                                said = test_file("acquire-interrupt-err.txt");
+    written(input, "\n\n");
+    const meter_dialect d;
+    scripted_link link;
+    link.answer("+0,\"No error\"").answer("10.0002");
+    meter m(link, d, std::chrono::seconds(1));
+    session_plan plan;
+    plan.settings = {{1, 0}, {2, 0}};
+    plan.chosen = 2;
+    plan.readings = 1;
+    plan.settle = 0;
+    plan.log = log.string();
+    std::FILE* in = std::fopen(input.string().c_str(), "rb");
+    std::FILE* err = std::fopen(said.string().c_str(), "wb");
+    ASSERT_TRUE(in && err);
+    // The signal comes once the setting is in the log.
+    const auto written_yet = [&] { return std::filesystem::exists(log); };
+    EXPECT_THROW(run_session(plan, m, in, err, written_yet), interrupted_fault);
+    std::fclose(in);
+    std::fclose(err);
+    EXPECT_EQ("# the 10 Ω setting (position 1, decade 1E1): 1 reading\n10.0002\n", text_of(log));
+    EXPECT_EQ(std::string::npos, text_of(said).find("the 20 Ω setting")) << text_of(said);
+}
