@@ -132,21 +132,21 @@ std::optional<log_so_far> locked_log(const acquire_options& o, log_lock& lock) {
 // meter's answer as the reference unless given, and the answer made to
 // fit a line of the log.
 run_heading heading_of(const acquire_options& o, const std::string& answer) {
-    run_heading run{{o.fields, fitted_value(record_key::reference, answer)}, false, o.meter};
-    std::vector<record_field>& fields = run.heading.fields;
+    run_heading now{{o.fields, fitted_value(record_key::reference, answer)}, false, o.meter};
+    std::vector<record_field>& fields = now.heading.fields;
     auto add = [&](record_key key, const std::string& value) {
         const bool given = std::any_of(fields.begin(), fields.end(),
                                        [&](const record_field& f) { return f.key == key; });
         if (given && key == record_key::date)
-            run.date_given = true;
+            now.date_given = true;
         if (!value.empty() && !given)
             fields.push_back({key, value, 0});
     };
     add(record_key::date, today());
-    add(record_key::reference, run.heading.identity);
+    add(record_key::reference, now.heading.identity);
     std::sort(fields.begin(), fields.end(),
               [](const record_field& a, const record_field& b) { return a.key < b.key; });
-    return run;
+    return now;
 }
 
 // A cut part set aside, a cut heading completed: the log replaced whole by

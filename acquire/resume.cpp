@@ -19,9 +19,9 @@ bool is_meters_answer(const record_field& f, const run_heading& run) {
 
 // The meter a log names, where it names one, and the word for it.
 struct named_meter {
-    std::string value;
-    std::size_t line;
-    const char* as;
+    std::string value; // cppcheck-suppress unusedStructMember
+    std::size_t line;  // cppcheck-suppress unusedStructMember
+    const char* as;    // cppcheck-suppress unusedStructMember
 };
 
 // The log's meter line, or where none, its reference when this run takes

@@ -38,4 +38,4 @@ struct run_heading {
 // Throws resume_fault where the log is not this calibration's: a field
 // given now that the log gives otherwise, a meter that answers otherwise
 // than the log's, or a log with settings that names no meter.
-std::optional<std::string> continued_text(const log_so_far& so_far, const run_heading& now);
+std::optional<std::string> continued_text(const log_so_far& so_far, const run_heading& run);

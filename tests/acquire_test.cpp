@@ -55,7 +55,7 @@ void close_file(int fd) {
 }
 
 std::filesystem::path test_file(const char* name) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / name;
+    std::filesystem::path path = std::filesystem::temp_directory_path() / name;
     std::filesystem::remove(path);
     return path;
 }
