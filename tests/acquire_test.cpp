@@ -25,6 +25,7 @@
 #include "acquire/log_file.h"
 #include "acquire/meter.h"
 #include "acquire/plan.h"
+#include "acquire/resume.h"
 #include "scripted_link.h"
 
 namespace {
@@ -364,4 +365,68 @@ TEST(AcquireSession, InterruptWhileASettingIsWrittenEndsBeforeTheNextPrompt) {
     std::fclose(err);
     EXPECT_EQ("# the 10 Ω setting (position 1, decade 1E1): 1 reading\n10.0002\n", text_of(log));
     EXPECT_EQ(std::string::npos, text_of(said).find("the 20 Ω setting")) << text_of(said);
+}
+
+// A log is continued only as the same calibration: the fields given now as
+// it gives them, the meter answering now the one it names (whatever
+// reference is given), a cut heading completed while it holds no setting.
+TEST(AcquireResume, ContinuesTheSameCalibrationOnly) {
+    const std::string ten = setting_text({1, 0}, readings_of({"10.0002"}));
+    const auto field = [](record_key key, const char* value) {
+        return record_field{key, value, 0};
+    };
+    const record_field item_a = field(record_key::item, "A"),
+                       today = field(record_key::date, "2026-12-11"),
+                       given = field(record_key::reference, "bench meter 3");
+    const struct {
+        std::string log;
+        std::vector<record_field> fields;
+        const char* identity;
+        std::string continued; // the text where it changes, "" where as it is, else the fault
+    } cases[] = {
+        {"# item: A\n# date: 2026-12-08\n# reference: M1\n" + ten,
+         {item_a, today, field(record_key::reference, "M1")},
+         "M1",
+         ""},
+        {"# item: A\n# date: 2026-12-08\n# reference: M1\n" + ten,
+         {item_a, today, field(record_key::reference, "M2")},
+         "M2",
+         "3: its reference is 'M1', but the meter at m answers 'M2': not the same calibration"},
+        {"# reference: bench meter 3\n# meter: M1\n" + ten,
+         {given},
+         "M2",
+         "2: its meter is 'M1', but the meter at m answers 'M2': not the same calibration"},
+        {"# reference: bench meter 3\n" + ten,
+         {given},
+         "M1",
+         "0: names no meter to compare the meter at m, answering 'M1', with: not known to be the "
+         "same calibration; name another log"},
+        {"# item: A\n" + ten,
+         {field(record_key::item, "B")},
+         "",
+         "1: its item is 'A', but this run gives 'B': not the same calibration"},
+        {"# item: A\n# refer",
+         {item_a, today, field(record_key::reference, "M1")},
+         "M1",
+         "# item: A\n# set aside, the heading was not finished: # refer\n# date: 2026-12-11\n# "
+         "reference: M1\n"},
+        {"# reference: bench meter 3\n# met",
+         {given},
+         "M1",
+         "# reference: bench meter 3\n# set aside, the heading was not finished: # met\n# meter: "
+         "M1\n"},
+    };
+    for (const auto& c : cases) {
+        log_so_far so_far;
+        record_error error;
+        ASSERT_TRUE(read_log_so_far(c.log, so_far, error)) << error.what;
+        const run_heading run{{c.fields, c.identity}, false, "m"};
+        std::string said;
+        try {
+            said = continued_text(so_far, run).value_or("");
+        } catch (const resume_fault& f) {
+            said = std::to_string(f.line) + ": " + f.what;
+        }
+        EXPECT_EQ(c.continued, said) << c.log;
+    }
 }
