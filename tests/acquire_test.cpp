@@ -401,6 +401,7 @@ TEST(AcquireResume, ContinuesTheSameCalibrationOnly) {
          "M1",
          "0: names no meter to compare the meter at m, answering 'M1', with: not known to be the "
          "same calibration; name another log"},
+        {"# item: A\n" + ten, {item_a, today}, "", ""},
         {"# item: A\n" + ten,
          {field(record_key::item, "B")},
          "",
