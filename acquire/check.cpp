@@ -1,19 +1,34 @@
 #include "acquire/check.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audit/log_audit.h"
 #include "base/text_format.h"
+#include "log/log_reader.h"
 
 namespace {
 
-// The reading as the log will hold it: the float nearest its text.
+// The reading as the log will hold it, by the log reader's own rule for a
+// line: the float nearest its text, or the fault that would stop the build.
+line_content as_read(const meter_reading& r) {
+    line_content content = read_line(r.text);
+    if (!content.fault && !content.reading)
+        content.fault = log_fault::not_a_number; // blank, or a comment
+    return content;
+}
+
 float as_logged(const meter_reading& r) {
-    return static_cast<float>(r.value);
+    return as_read(r).reading.value_or(0.0F);
 }
 
 std::optional<std::string> check_one(const setting_finder& finder, setting at,
                                      const meter_reading& r) {
+    if (const std::optional<log_fault> fault = as_read(r).fault) {
+        const shortened part = shorten(r.text);
+        return "reads " + visible(part.kept) + part.more + ", which the log cannot hold (" +
+               what(*fault) + "): check the dial and the leads";
+    }
     if (std::fabs(r.value) >= overload)
         return "reads " + r.text + ": open circuit: check the leads";
     const setting_finder::found f = finder.find(as_logged(r));
@@ -43,6 +58,11 @@ std::size_t far_in_run(setting at, std::span<const meter_reading> readings) {
 }
 
 } // namespace
+
+bool log_can_hold(std::span<const meter_reading> readings) {
+    return std::none_of(readings.begin(), readings.end(),
+                        [](const meter_reading& r) { return as_read(r).fault.has_value(); });
+}
 
 std::optional<std::string> check_readings(const setting_finder& finder, setting at,
                                           std::span<const meter_reading> readings) {

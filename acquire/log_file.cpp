@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include <fcntl.h>
 #ifdef _WIN32
 #include <io.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -19,6 +25,8 @@ namespace {
 
 constexpr std::string_view block_mark = "# the ";
 constexpr std::string_view set_aside_mark = "# set aside, the setting was not finished: ";
+constexpr std::string_view heading_set_aside_mark = "# set aside, the heading was not finished: ";
+constexpr std::string_view meter_label = "meter:";
 
 std::string block_line(setting at, std::size_t count) {
     return "# " + setting_name(at) + format(": %zu reading%s", count, count == 1 ? "" : "s");
@@ -66,11 +74,23 @@ std::vector<std::string_view> lines_of(std::string_view text, bool& torn) {
 
 } // namespace
 
-std::string heading_text(const std::vector<record_field>& fields) {
+std::string heading_text(const log_heading& heading) {
     std::string text;
-    for (const record_field& f : fields)
-        text += "# " + std::string(key_name(f.key)) + ": " + f.value + "\n";
+    for (const record_field& f : heading.fields)
+        text += field_line(f.key, f.value) + "\n";
+    const record_field* reference = nullptr;
+    for (const record_field& f : heading.fields)
+        if (f.key == record_key::reference)
+            reference = &f;
+    if (!heading.identity.empty() && (!reference || reference->value != heading.identity))
+        text += "# " + std::string(meter_label) + " " + heading.identity + "\n";
     return text;
+}
+
+std::optional<std::string> meter_named(std::string_view free_line) {
+    if (!free_line.starts_with(meter_label))
+        return std::nullopt;
+    return std::string(trimmed(free_line.substr(meter_label.size())));
 }
 
 std::string setting_text(setting at, std::span<const meter_reading> readings) {
@@ -80,13 +100,12 @@ std::string setting_text(setting at, std::span<const meter_reading> readings) {
     return text;
 }
 
-bool read_log_so_far(std::string_view text, log_so_far& out, std::string& error) {
+bool read_log_so_far(std::string_view text, log_so_far& out, record_error& error) {
     out = {};
     bool torn = false;
     std::vector<std::string_view> lines = lines_of(text, torn);
     // The settings' lines, then each reading counted to the setting before it.
     std::vector<block> blocks;
-    std::vector<std::size_t> block_at(lines.size() + 2, 0); // line → 1 + block index
     for (std::size_t i = 0; i < lines.size(); ++i)
         if (const auto b = block_of(lines[i]))
             blocks.push_back({b->first, b->second, i + 1});
@@ -106,25 +125,23 @@ bool read_log_so_far(std::string_view text, log_so_far& out, std::string& error)
         [&](std::size_t line, std::string_view heading) {
             record_error fault;
             if (!take_heading_line({line, std::string(heading)}, out.record, fault) &&
-                error.empty())
-                error = format("%zu: ", fault.line) + fault.what;
+                error.what.empty())
+                error = fault;
         });
     const std::string first = kept_text(keep);
     if ((!reader.feed(first) || !reader.finish()) &&
         reader.error().fault != log_fault::no_readings) {
         const log_error& e = reader.error();
-        error = format("%zu: ", e.line) + what(e.fault) + ": " + e.text;
+        error = {e.line, what(e.fault) + std::string(": ") + e.text};
         return false;
     }
-    if (!error.empty())
+    if (!error.what.empty())
         return false;
     for (std::size_t line : reading_lines) {
         auto b = std::find_if(blocks.rbegin(), blocks.rend(),
                               [&](const block& x) { return x.line < line; });
         if (b == blocks.rend()) {
-            error = format("%zu: a reading before any setting's line: not a log this program "
-                           "wrote",
-                           line);
+            error = {line, "a reading before any setting's line: not a log this program wrote"};
             return false;
         }
         ++b->readings;
@@ -136,18 +153,20 @@ bool read_log_so_far(std::string_view text, log_so_far& out, std::string& error)
             out.whole.push_back(b.at);
             out.readings += b.readings;
         } else if (!last || b.readings > b.count) {
-            error = format("%zu: ", b.line) + setting_name(b.at) +
-                    format(" holds %zu of its %zu readings, and is not the last: not a log to "
-                           "continue",
-                           b.readings, b.count);
+            error = {b.line, setting_name(b.at) +
+                                 format(" holds %zu of its %zu readings, and is not the last: "
+                                        "not a log to continue",
+                                        b.readings, b.count)};
             return false;
         } else {
             keep = b.line - 1;
         }
     }
     out.text = kept_text(keep);
+    out.heading_cut = blocks.empty() && keep < lines.size();
+    const std::string_view mark = out.heading_cut ? heading_set_aside_mark : set_aside_mark;
     for (std::size_t i = keep; i < lines.size(); ++i) {
-        out.text += std::string(set_aside_mark) + std::string(lines[i]) + "\n";
+        out.text += std::string(mark) + std::string(lines[i]) + "\n";
         ++out.set_aside;
     }
     return true;
@@ -180,4 +199,93 @@ bool append_synced(const std::string& path, std::string_view text) {
     const bool closed = ::close(fd) == 0;
 #endif
     return ok && closed;
+}
+
+log_replacement replacement_of(const std::string& log, std::string_view text) {
+    std::error_code ec;
+    std::string path = log;
+    if (std::filesystem::is_symlink(log, ec)) {
+        const std::filesystem::path target = std::filesystem::canonical(log, ec);
+        if (!ec)
+            path = target.string();
+    }
+    return {path, path + ".new", text, -1};
+}
+
+namespace {
+
+bool write_beside(log_replacement& r) {
+#ifdef _WIN32
+    r.fd = _open(r.beside.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0644);
+#else
+    r.fd = ::open(r.beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+#endif
+    std::string_view text = r.text;
+    while (r.fd >= 0 && !text.empty()) {
+#ifdef _WIN32
+        const int n = _write(r.fd, text.data(), static_cast<unsigned>(text.size()));
+#else
+        const ssize_t n = ::write(r.fd, text.data(), text.size());
+#endif
+        if (n < 0 && errno != EINTR)
+            return false;
+        text.remove_prefix(static_cast<std::size_t>(n > 0 ? n : 0));
+    }
+    return r.fd >= 0;
+}
+
+bool sync_beside(log_replacement& r) {
+#ifdef _WIN32
+    const bool synced = _commit(r.fd) == 0;
+    const bool closed = _close(r.fd) == 0;
+#else
+    const bool synced = ::fsync(r.fd) == 0;
+    const bool closed = ::close(r.fd) == 0;
+#endif
+    r.fd = -1;
+    return synced && closed;
+}
+
+bool rename_over(log_replacement& r) {
+#ifdef _WIN32
+    return MoveFileExA(r.beside.c_str(), r.path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return std::rename(r.beside.c_str(), r.path.c_str()) == 0;
+#endif
+}
+
+// The rename is in the folder's entries, which a power cut can lose until
+// they are synced.  Windows writes them through with the rename.
+bool sync_folder(log_replacement& r) {
+#ifdef _WIN32
+    (void)r;
+    return true;
+#else
+    const std::string folder = std::filesystem::path(r.path).parent_path().string();
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+#endif
+}
+
+} // namespace
+
+const replace_step replace_steps[4] = {write_beside, sync_beside, rename_over, sync_folder};
+
+bool replace_synced(log_replacement& r) {
+    for (std::size_t i = 0; i < std::size(replace_steps); ++i) {
+        if (replace_steps[i](r))
+            continue;
+        const int saved = errno;
+        if (r.fd >= 0)
+            sync_beside(r);
+        std::remove(r.beside.c_str()); // gone already once renamed
+        errno = saved;
+        return false;
+    }
+    return true;
 }

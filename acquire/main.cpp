@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -17,8 +18,11 @@
 
 #include "acquire/link_asio.h"
 #include "acquire/log_file.h"
+#include "acquire/log_lock.h"
 #include "acquire/options.h"
+#include "acquire/resume.h"
 #include "acquire/session.h"
+#include "base/calendar.h"
 #include "base/text_format.h"
 #include "base/whole_file.h"
 
@@ -55,9 +59,10 @@ std::string today() {
 #else
     localtime_r(&now, &local);
 #endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
+    using namespace std::chrono;
+    return date_text(year_month_day{year{local.tm_year + 1900},
+                                    month{static_cast<unsigned>(local.tm_mon + 1)},
+                                    day{static_cast<unsigned>(local.tm_mday)}});
 }
 
 // An argument as a shell takes it back.
@@ -98,71 +103,82 @@ struct failed {
     throw failed{status};
 }
 
-// The log so far, where it is continued; none for a new one.  A log that
-// holds anything is never written over: without --resume it is refused.
-std::optional<log_so_far> earlier_log(const acquire_options& o) {
+meter_dialect dialect_of(const acquire_options& o) {
+    meter_dialect dialect;
+    if (o.meter_file.empty())
+        return dialect;
     std::string text, why;
-    if (!read_whole_file(o.log, std::size_t{1} << 30, text, why)) {
-        if (errno == ENOENT)
-            return std::nullopt;
-        stop(o.log + ": cannot read the log: " + why);
+    key_file_error fault;
+    if (!read_whole_file(o.meter_file, 1 << 20, text, why))
+        stop(o.meter_file + ": cannot read the meter file: " + why);
+    if (!read_meter_file(text, dialect, fault))
+        stop(file_line(o.meter_file, fault.line) + fault.what);
+    return dialect;
+}
+
+// The log, locked for this run before it is read, and as it is then.
+std::optional<log_so_far> locked_log(const acquire_options& o, log_lock& lock) {
+    std::string why;
+    if (!lock.take(o.log, why))
+        stop(o.log + ": " + why);
+    try {
+        return earlier_log(o.log, o.resume);
+    } catch (const resume_fault& f) {
+        stop(file_line(o.log, f.line) + f.what);
     }
-    if (text.empty())
-        return std::nullopt;
-    if (!o.resume)
-        stop(o.log + ": holds readings already: --resume continues it, or name another log");
-    log_so_far so_far;
-    std::string error;
-    if (!read_log_so_far(text, so_far, error))
-        stop(o.log + ":" + error);
-    return so_far;
 }
 
-// A partial last setting set aside as comments, once the log is known to
-// be this calibration's: the log is written whole anew or not at all.
-void set_aside(const log_so_far& so_far, const std::string& log) {
-    if (so_far.set_aside == 0)
-        return;
-    if (!write_whole_file(so_far.text, log))
-        stop(log + ": cannot set the unfinished setting aside: " + std::strerror(errno));
-    std::fprintf(stderr,
-                 "decade-acquire: %s: %zu lines of an unfinished setting set aside as "
-                 "comments\n",
-                 log.c_str(), so_far.set_aside);
-}
-
-// The record's fields: those given, the date today and the meter's
-// identity as the reference unless given.
-std::vector<record_field> fields_of(const acquire_options& o, const std::string& identity) {
-    std::vector<record_field> fields = o.fields;
+// The heading this run gives: the fields given, the date today and the
+// meter's answer as the reference unless given, and the answer made to
+// fit a line of the log.
+run_heading heading_of(const acquire_options& o, const std::string& answer) {
+    run_heading now{{o.fields, fitted_value(record_key::reference, answer)}, false, o.meter};
+    std::vector<record_field>& fields = now.heading.fields;
     auto add = [&](record_key key, const std::string& value) {
-        if (!value.empty() && std::none_of(fields.begin(), fields.end(),
-                                           [&](const record_field& f) { return f.key == key; }))
+        const bool given = std::any_of(fields.begin(), fields.end(),
+                                       [&](const record_field& f) { return f.key == key; });
+        if (given && key == record_key::date)
+            now.date_given = true;
+        if (!value.empty() && !given)
             fields.push_back({key, value, 0});
     };
     add(record_key::date, today());
-    add(record_key::reference, identity);
+    add(record_key::reference, now.heading.identity);
     std::sort(fields.begin(), fields.end(),
               [](const record_field& a, const record_field& b) { return a.key < b.key; });
-    return fields;
+    return now;
 }
 
-// A continued log must be of the same calibration: each field given now
-// as the log gives it, and the same meter.
-void check_same_calibration(const log_so_far& so_far, const std::vector<record_field>& fields,
-                            const acquire_options& o) {
-    for (const record_field& f : fields) {
-        if (f.key == record_key::date &&
-            !std::any_of(o.fields.begin(), o.fields.end(),
-                         [](const record_field& g) { return g.key == record_key::date; }))
-            continue; // today's date: the log keeps the day it was begun
-        const record_field* then = find_field(so_far.record, f.key);
-        if (then && then->value != f.value)
-            stop(o.log + ":" + std::to_string(then->line) + ": its " + key_name(f.key) + " is '" +
-                 then->value + "', but " +
-                 (f.key == record_key::reference ? "the meter at " + o.meter + " answers '"
-                                                 : "this run gives '") +
-                 f.value + "': not the same calibration");
+// A cut part set aside, a cut heading completed: the log replaced whole by
+// its new text, never missing nor half-written on the way, its new file
+// locked before it takes the log's place.
+void replace_log(const std::string& log, const std::string& text, log_lock& lock,
+                 const log_so_far& so_far) {
+    log_replacement r = replacement_of(log, text);
+    std::string why;
+    if (!lock.take(r.beside, why) || !replace_synced(r))
+        stop(log + ": cannot set the unfinished part aside: " +
+             (why.empty() ? std::strerror(errno) : why));
+    if (so_far.set_aside > 0)
+        std::fprintf(stderr,
+                     "decade-acquire: %s: %zu lines of an unfinished %s set aside as comments\n",
+                     log.c_str(), so_far.set_aside, so_far.heading_cut ? "heading" : "setting");
+}
+
+// The log made ready for this run's settings: begun, or continued once it
+// is known to be this calibration's.
+void ready_log(const acquire_options& o, const std::optional<log_so_far>& so_far,
+               const run_heading& run, log_lock& lock) {
+    if (!so_far) {
+        if (!append_synced(o.log, heading_text(run.heading)))
+            stop(o.log + ": cannot write the log: " + std::strerror(errno));
+        return;
+    }
+    try {
+        if (const std::optional<std::string> text = continued_text(*so_far, run))
+            replace_log(o.log, *text, lock, *so_far);
+    } catch (const resume_fault& f) {
+        stop(file_line(o.log, f.line) + f.what);
     }
 }
 
@@ -178,76 +194,87 @@ std::optional<bench_tolerance> tolerance_given(const acquire_options& o) {
     return t;
 }
 
-// The last line: the verdicts of the settings this run wrote.
-void say_verdict_counts(const std::optional<bench_tolerance>& t, const session_outcome& out) {
-    if (t)
-        std::fprintf(stderr, "decade-acquire: %s\n", verdict_counts(*t, out.judged).c_str());
+// The settings chosen that the log does not hold whole yet.
+session_plan plan_of(const acquire_options& o, const std::optional<log_so_far>& so_far,
+                     const std::optional<bench_tolerance>& tolerance) {
+    session_plan plan;
+    plan.tolerance = tolerance ? &*tolerance : nullptr;
+    plan.log = o.log;
+    plan.readings = o.readings;
+    plan.settle = o.settle;
+    plan.chosen = o.settings.size();
+    plan.readings_done = so_far ? so_far->readings : 0;
+    for (const setting& at : o.settings)
+        if (!so_far ||
+            std::find(so_far->whole.begin(), so_far->whole.end(), at) == so_far->whole.end())
+            plan.settings.push_back(at);
+        else
+            ++plan.done;
+    return plan;
 }
 
-int run(std::span<char* const> args) {
-    acquire_options o;
-    std::string error;
-    if (!read_acquire_options(args, o, error)) {
-        std::fprintf(stderr, "decade-acquire: %s\n%s", error.c_str(), acquire_usage);
-        return 2;
-    }
-    meter_dialect dialect;
-    if (!o.meter_file.empty()) {
-        std::string text, why;
-        key_file_error fault;
-        if (!read_whole_file(o.meter_file, 1 << 20, text, why))
-            stop(o.meter_file + ": cannot read the meter file: " + why);
-        if (!read_meter_file(text, dialect, fault))
-            stop(file_line(o.meter_file, fault.line) + fault.what);
-    }
-    const std::optional<bench_tolerance> tolerance = tolerance_given(o);
-    const std::optional<log_so_far> so_far = earlier_log(o);
-    catch_interrupt();
+std::FILE* open_transcript(const acquire_options& o) {
     std::FILE* transcript = nullptr;
     if (!o.transcript.empty() && !(transcript = std::fopen(o.transcript.c_str(), "ab")))
         stop(o.transcript + ": cannot write the transcript: " + std::strerror(errno));
-    const std::unique_ptr<FILE, int (*)(FILE*)> closer(
-        transcript, [](FILE* f) { return f ? std::fclose(f) : 0; });
+    return transcript;
+}
+
+// What a run says at its end, by q or the input's end, or when all is done.
+int finish(const acquire_options& o, std::span<char* const> args, const session_plan& plan,
+           const session_outcome& out) {
+    // The verdicts of the settings this run wrote come last.
+    std::fprintf(stderr, "decade-acquire: %s: %zu of %zu settings measured, %zu skipped\n",
+                 o.log.c_str(), plan.done + out.measured, plan.chosen, out.skipped);
+    if (out.stopped)
+        std::fprintf(stderr, "decade-acquire: stopped; continue with: %s\n",
+                     resume_command(args).c_str());
+    if (plan.tolerance)
+        std::fprintf(stderr, "decade-acquire: %s\n",
+                     verdict_counts(*plan.tolerance, out.judged).c_str());
+    return 0;
+}
+
+// A fault's message, then the command that continues: with --resume once
+// anything is in the log, this run's heading or an earlier run's.
+int fault_end(const acquire_options& o, std::span<char* const> args, const std::string& error,
+              bool written) {
+    std::fprintf(stderr, "decade-acquire: %s\n", error.c_str());
+    if (written)
+        std::fprintf(stderr,
+                     "decade-acquire: %s holds every setting measured whole; continue with: %s\n",
+                     o.log.c_str(), resume_command(args).c_str());
+    else
+        std::fprintf(stderr, "decade-acquire: nothing written to %s; start again with: %s\n",
+                     o.log.c_str(), command_given(args).c_str());
+    return 1;
+}
+
+// The meter asked who it is, the log made ready, and the session run.
+int acquire(const acquire_options& o, std::span<char* const> args, const meter_dialect& dialect,
+            const std::optional<bench_tolerance>& tolerance) {
+    log_lock lock;
+    const std::optional<log_so_far> so_far = locked_log(o, lock);
+    catch_interrupt();
+    const std::unique_ptr<FILE, int (*)(FILE*)> transcript(
+        open_transcript(o), [](FILE* f) { return f ? std::fclose(f) : 0; });
     const auto timeout = std::chrono::milliseconds(static_cast<long long>(o.timeout * 1000));
     const std::string where = "meter at " + o.meter;
-    session_plan plan;
+    bool written = so_far.has_value();
+    std::string error;
     try {
         auto asked = [] { return interrupted.load(); };
         std::unique_ptr<meter_link> link = open_link(o.meter, default_port, o.baud, timeout, asked);
         std::optional<transcribed_link> noted;
         if (transcript) {
-            noted.emplace(*link, transcript);
+            noted.emplace(*link, transcript.get());
             noted->note("decade-acquire: " + where + ", log " + o.log);
         }
         meter m(noted ? static_cast<meter_link&>(*noted) : *link, dialect, timeout);
-        const std::vector<record_field> fields = fields_of(o, m.identify());
-        plan.log = o.log;
-        plan.readings = o.readings;
-        plan.settle = o.settle;
-        plan.chosen = o.settings.size();
-        plan.tolerance = tolerance ? &*tolerance : nullptr;
-        if (so_far) {
-            check_same_calibration(*so_far, fields, o);
-            set_aside(*so_far, o.log);
-            plan.readings_done = so_far->readings;
-        } else if (!append_synced(o.log, heading_text(fields))) {
-            stop(o.log + ": cannot write the log: " + std::strerror(errno));
-        }
-        for (const setting& at : o.settings)
-            if (!so_far ||
-                std::find(so_far->whole.begin(), so_far->whole.end(), at) == so_far->whole.end())
-                plan.settings.push_back(at);
-            else
-                ++plan.done;
-        const session_outcome out = run_session(plan, m, stdin, stderr, asked);
-        const std::size_t done = plan.done + out.measured;
-        std::fprintf(stderr, "decade-acquire: %s: %zu of %zu settings measured, %zu skipped\n",
-                     o.log.c_str(), done, plan.chosen, out.skipped);
-        if (out.stopped)
-            std::fprintf(stderr, "decade-acquire: stopped; continue with: %s\n",
-                         resume_command(args).c_str());
-        say_verdict_counts(tolerance, out);
-        return 0;
+        ready_log(o, so_far, heading_of(o, m.identify()), lock);
+        written = true;
+        const session_plan plan = plan_of(o, so_far, tolerance);
+        return finish(o, args, plan, run_session(plan, m, stdin, stderr, asked));
     } catch (const link_fault& f) {
         error = where + ": " + f.what;
     } catch (const meter_fault& f) {
@@ -257,16 +284,18 @@ int run(std::span<char* const> args) {
     } catch (const interrupted_fault&) {
         error = where + ": interrupted (Ctrl-C)";
     }
-    std::fprintf(stderr, "decade-acquire: %s\n", error.c_str());
-    std::string text, why;
-    if (read_whole_file(o.log, 1 << 20, text, why) && !text.empty())
-        std::fprintf(stderr,
-                     "decade-acquire: %s holds every setting measured whole; continue with: %s\n",
-                     o.log.c_str(), resume_command(args).c_str());
-    else
-        std::fprintf(stderr, "decade-acquire: nothing written to %s; start again with: %s\n",
-                     o.log.c_str(), command_given(args).c_str());
-    return 1;
+    return fault_end(o, args, error, written);
+}
+
+int run(std::span<char* const> args) {
+    acquire_options o;
+    std::string error;
+    if (!read_acquire_options(args, o, error)) {
+        std::fprintf(stderr, "decade-acquire: %s\n%s", error.c_str(), acquire_usage);
+        return 2;
+    }
+    const meter_dialect dialect = dialect_of(o);
+    return acquire(o, args, dialect, tolerance_given(o));
 }
 
 } // namespace

@@ -73,20 +73,14 @@ std::string field_option(std::string_view v, acquire_options& o) {
     if (equals == std::string_view::npos || !key)
         return "--field takes KEY=VALUE, KEY one of the record's: item, date, customer, "
                "operator, location, temperature, humidity, reference, method, certificate";
-    const std::string value(v.substr(equals + 1));
+    // Trimmed as the log's reader trims it, so that the log holds what was
+    // given and a resumed run compares the same text.
+    const std::string value(trimmed(v.substr(equals + 1)));
     if (std::any_of(o.fields.begin(), o.fields.end(),
                     [&](const record_field& f) { return f.key == *key; }))
         return std::string("--field ") + key_name(*key) + " given twice";
-    if (value.empty())
-        return std::string("--field ") + key_name(*key) + " has no value";
-    // A line end would start a line of the log that is no field.
-    if (std::any_of(value.begin(), value.end(),
-                    [](char c) { return is_control(static_cast<unsigned char>(c)); }))
-        return std::string("--field ") + key_name(*key) + " holds a control character";
-    std::chrono::year_month_day date;
-    std::string fault;
-    if (*key == record_key::date && !read_date(value, date, fault))
-        return "--field date: " + fault;
+    if (const std::optional<std::string> fault = field_fault(*key, value))
+        return "--field " + *fault;
     o.fields.push_back({*key, value, 0});
     std::sort(o.fields.begin(), o.fields.end(),
               [](const record_field& a, const record_field& b) { return a.key < b.key; });

@@ -208,6 +208,12 @@ setting_outcome measure(const session_plan& plan, setting at, meter& m, std::FIL
                 return o;
         }
         a = ask(at, trouble ? asking::trouble : asking::verdict, in, err, interrupted);
+        // A reading the log cannot hold would make a log the build refuses.
+        while (a == answer::keep && !log_can_hold(o.readings)) {
+            std::fprintf(err, "%s: k cannot keep a reading the log cannot hold\n",
+                         setting_name(at).c_str());
+            a = ask(at, asking::trouble, in, err, interrupted);
+        }
         if (a == answer::keep) {
             if (!o.verdict) // readings kept against the checks are judged too
                 o.verdict = verdict_of(plan, at, o.readings, err);
@@ -242,6 +248,8 @@ session_outcome run_session(const session_plan& plan, meter& m, std::FILE* in, s
         const std::vector<meter_reading>* readings = &o.readings;
         if (!append_synced(plan.log, setting_text(at, *readings)))
             throw write_fault{"cannot write " + plan.log + ": " + std::strerror(errno)};
+        if (interrupted()) // Ctrl-C while the setting was synced
+            throw interrupted_fault{};
         ++out.measured;
         out.readings += readings->size();
         if (o.verdict)

@@ -14,11 +14,14 @@ meter_pid=
 trap 'kill $meter_pid 2>/dev/null || true; rm -rf "$work"' EXIT
 # A meter of its own for each run: its dial starts again at 10 Ω.
 start_meter() {
+    # The last meter's line gone first: the new meter empties the file only
+    # once it has started, and its port is not that line's.
+    rm -f "$work/meter.txt"
     "$build/tests/fake_meter/fake-meter" --port=0 --deviation-ppm=20 --scatter-ppm=1 \
         >"$work/meter.txt" &
     meter_pid=$!
     for _ in $(seq 50); do
-        grep -q listening "$work/meter.txt" && break
+        grep -qs listening "$work/meter.txt" && break
         sleep 0.1
     done
     address=$(sed -n 's/^listening on //p' "$work/meter.txt")

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "acquire/log_lock.h"
 #include "capture.h"
 #include "fake_meter.h"
 #include "process.h"
@@ -139,4 +140,149 @@ TEST(AcquireEndToEnd, EverySettingWithAWrongDialAnOpenLeadAndADropThenResumed) {
     for (const std::string& r : settings.at("the 300 Ω setting (position 3, decade 1E2)"))
         sum += std::stod(r);
     EXPECT_NEAR(29, (sum / 10 / 300 - 1) * 1e6, 1);
+}
+
+namespace {
+
+// A meter of the simulated box, its readings passing the checks.
+meter_options box_meter() {
+    meter_options options;
+    options.deviation_ppm = deviation_ppm;
+    options.scatter_ppm = 0.5;
+    return options;
+}
+
+std::string address_of(const fake_meter& meter) {
+    return "--meter=127.0.0.1:" + std::to_string(meter.port());
+}
+
+// A log of its own for a test, none there yet.
+std::string fresh_log(const std::string& name) {
+    const std::filesystem::path dir = std::filesystem::current_path() / "acquired";
+    std::filesystem::create_directories(dir);
+    std::filesystem::remove(dir / name);
+    return (dir / name).string();
+}
+
+outcome acquire_with(const std::vector<std::string>& args, const std::string& answers) {
+    const std::filesystem::path input =
+        std::filesystem::current_path() / "acquired" / "answers.txt";
+    return run(test_path("acquire"), sink::pipe, {args, {}, false, 0, written(input, answers)});
+}
+
+} // namespace
+
+// Two runs writing one log would write its settings twice, or one would
+// write its stale copy over the other's: the second is refused before it
+// asks the meter anything.
+TEST(AcquireEndToEnd, LogInUseByAnotherRunIsRefusedAtOnceNamingIt) {
+    fake_meter meter(box_meter());
+    const std::string log = fresh_log("in-use.txt");
+    log_lock other;
+    std::string why;
+    ASSERT_TRUE(other.take(log, why)) << why;
+    const outcome r = acquire_with({address_of(meter), "--settings=1E1:1", log}, "\n");
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ("decade-acquire: " + log + ": in use by another decade-acquire\n", r.err);
+    EXPECT_EQ(0u, meter.confs());
+}
+
+// --field=reference names the reference, not the meter: the meter's
+// answer is in the log all the same, and another meter is refused.
+TEST(AcquireEndToEnd, ResumeWithAnotherMeterIsRefusedThoughTheReferenceIsGiven) {
+    const std::string log = fresh_log("reference-given.txt");
+    const std::vector<std::string> args = {"--field=reference=bench meter 3", "--settings=1E1:1-2",
+                                           log};
+    fake_meter first(box_meter());
+    std::vector<std::string> begun = args;
+    begun.insert(begun.begin(), address_of(first));
+    ASSERT_EQ(0, acquire_with(begun, "\n").exit_code);
+    meter_options other = box_meter();
+    other.idn = "FAKE,DECADE-METER,2,1.0";
+    fake_meter second(other);
+    std::vector<std::string> resumed = args;
+    resumed.insert(resumed.begin(), address_of(second));
+    resumed.push_back("--resume");
+    const outcome r = acquire_with(resumed, "\n");
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_EQ("decade-acquire: " + log +
+                  ":3: its meter is 'FAKE,DECADE-METER,0,1.0', but the meter at 127.0.0.1:" +
+                  std::to_string(second.port()) +
+                  " answers 'FAKE,DECADE-METER,2,1.0': not the same calibration\n",
+              r.err);
+    EXPECT_EQ(0u, second.confs());
+}
+
+// A heading cut in its last line lacks the reference: the cut line is set
+// aside and the heading completed from the meter, so that a later resume
+// can compare the meter.
+TEST(AcquireEndToEnd, HeadingCutInItsLastLineIsCompletedFromTheMeter) {
+    const std::string log = fresh_log("cut-heading.txt");
+    written(log, "# item: Box 4711\n# date: 2026-12-08\n# refer");
+    fake_meter meter(box_meter());
+    const outcome r = acquire_with(
+        {address_of(meter), "--field=item=Box 4711", "--settings=1E1:1", log, "--resume"}, "");
+    EXPECT_EQ(0, r.exit_code) << r.err;
+    EXPECT_EQ("# item: Box 4711\n# date: 2026-12-08\n# set aside, the heading was not finished: # "
+              "refer\n# reference: FAKE,DECADE-METER,0,1.0\n",
+              file_text(log.c_str()));
+}
+
+// A NUL at power-up, a stray CR and an identity longer than a line: the
+// reference is made to fit a line the build reads, and a resumed run
+// compares the meter's answer the same way.
+TEST(AcquireEndToEnd, IdentityWithControlCharactersAndTooLongIsMadeToFitALine) {
+    const std::string log = fresh_log("identity.txt");
+    meter_options options = box_meter();
+    options.idn = std::string("\0FAKE,\x01", 7) + std::string(300, 'X') + "\r";
+    fake_meter meter(options);
+    const std::vector<std::string> args = {address_of(meter), "--settings=1E1:1", log};
+    ASSERT_EQ(0, acquire_with(args, "").exit_code);
+    const std::vector<std::string> lines = lines_of(file_text(log.c_str()));
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("# reference: FAKE,\\x01" + std::string(234, 'X') + "\n", lines[1]);
+    std::vector<std::string> resumed = args;
+    resumed.push_back("--resume");
+    const outcome r = acquire_with(resumed, "");
+    EXPECT_EQ(0, r.exit_code) << r.err;
+}
+
+// The log's reader trims a field, so the log holds "Box 4711"; the
+// command printed to continue gives the field as it was given.
+TEST(AcquireEndToEnd, FieldWithBlanksAroundItResumesWithThePrintedCommand) {
+    const std::string log = fresh_log("blanks.txt");
+    fake_meter meter(box_meter());
+    const std::vector<std::string> args = {address_of(meter), "--field=item= Box 4711 ",
+                                           "--settings=1E1:1", log};
+    const outcome first = acquire_with(args, "");
+    ASSERT_EQ(0, first.exit_code) << first.err;
+    EXPECT_NE(std::string::npos, first.err.find("continue with: decade-acquire " +
+                                                args[0].substr(0) + " '--field=item= Box 4711 ' " +
+                                                "--settings=1E1:1 " + log + " --resume\n"))
+        << first.err;
+    std::vector<std::string> resumed = args;
+    resumed.push_back("--resume");
+    const outcome r = acquire_with(resumed, "");
+    EXPECT_EQ(0, r.exit_code) << r.err;
+    EXPECT_TRUE(file_text(log.c_str()).starts_with("# item: Box 4711\n"));
+}
+
+// What was written is known from this run, not by reading the log again
+// under a cap: a fault after a setting of 1.6 MB still continues it.
+TEST(AcquireEndToEnd, FaultAfterALargeSettingGivesTheCommandWithResume) {
+    const std::string log = fresh_log("large.txt");
+    meter_options options = box_meter();
+    options.per_read = 1000;
+    options.faults = {{fault_kind::drop, 102}}; // the 2nd setting's first READ?
+    fake_meter meter(options);
+    const outcome r =
+        acquire_with({address_of(meter), "--readings=100000", "--settings=1E1:1-2", log}, "\n\n");
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_GT(std::filesystem::file_size(log), std::uintmax_t{1} << 20);
+    EXPECT_NE(std::string::npos,
+              r.err.find("decade-acquire: " + log +
+                         " holds every setting measured whole; continue with: decade-acquire " +
+                         address_of(meter) + " --readings=100000 --settings=1E1:1-2 " + log +
+                         " --resume\n"))
+        << r.err;
 }

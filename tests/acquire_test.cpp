@@ -1,16 +1,31 @@
 // decade-acquire's parts: the settings a list chooses, the meter file, the
 // meter's dialogue over a scripted line, the checks at the bench, and a log
 // read back to be continued.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
+
+#include "acquire/log_lock.h"
+#include "acquire/options.h"
+#include "acquire/session.h"
+#include "base/whole_file.h"
 
 #include "acquire/check.h"
 #include "acquire/dialect.h"
 #include "acquire/log_file.h"
 #include "acquire/meter.h"
 #include "acquire/plan.h"
+#include "acquire/resume.h"
 #include "scripted_link.h"
 
 namespace {
@@ -20,6 +35,30 @@ std::string names(const std::vector<setting>& settings) {
     for (const setting& at : settings)
         text += (text.empty() ? "" : " ") + std::to_string(at.p) + "E" + std::to_string(at.d + 1);
     return text;
+}
+
+std::string written(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+std::string text_of(const std::filesystem::path& path) {
+    std::string text, why;
+    return read_whole_file(path.string(), 1 << 20, text, why) ? text : "(" + why + ")";
+}
+
+void close_file(int fd) {
+#ifdef _WIN32
+    _close(fd);
+#else
+    ::close(fd);
+#endif
+}
+
+std::filesystem::path test_file(const char* name) {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / name;
+    std::filesystem::remove(path);
+    return path;
 }
 
 std::vector<meter_reading> readings_of(std::initializer_list<const char*> texts) {
@@ -108,7 +147,7 @@ TEST(AcquireCheck, EachTroubleIsSaidBeforeTheReadingsAreWritten) {
     const setting at{3, 1}; // 300 Ω
     const struct {
         std::vector<meter_reading> readings;
-        const char* said; // "" where they pass
+        std::string said; // "" where they pass
     } cases[] = {
         {readings_of({"300.0061", "300.0066"}), ""},
         {readings_of({"300.0061", "3000.2"}),
@@ -119,6 +158,16 @@ TEST(AcquireCheck, EachTroubleIsSaidBeforeTheReadingsAreWritten) {
          "decade 1E2), which the report never counts: take more digits from the meter"},
         {readings_of({"312.5"}),
          "reads 312.5 Ω, in no setting's acceptance window: check the dial and the leads"},
+        {readings_of({"300.0061", "1e39"}),
+         "reads 1e39, which the log cannot hold (outside the range of a float): check the dial "
+         "and the leads"},
+        {readings_of({"1e-50"}),
+         "reads 1e-50, which the log cannot hold (outside the range of a float): check the dial "
+         "and the leads"},
+        {{{"300.00" + std::string(284, '1'), 300.0011}},
+         "reads 300.00" + std::string(31, '1') +
+             "..., which the log cannot hold (line too long to be a reading): check the dial and "
+             "the leads"},
         {readings_of({"300.0061", "300.0062", "300.0061", "300.0063", "300.0062", "300.0061",
                       "300.0062", "300.0063", "300.0062", "300.0900"}),
          "1 of its 10 readings lies far from the rest of the run: check the leads and that the box "
@@ -147,21 +196,238 @@ TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
     };
     for (const auto& c : cases) {
         log_so_far so_far;
-        std::string error;
-        ASSERT_TRUE(read_log_so_far(c.text, so_far, error)) << error;
+        record_error error;
+        ASSERT_TRUE(read_log_so_far(c.text, so_far, error)) << error.what;
         EXPECT_EQ(c.whole, names(so_far.whole)) << c.text;
         EXPECT_EQ(c.set_aside, so_far.set_aside) << c.text;
         EXPECT_EQ("Box 4711", find_field(so_far.record, record_key::item)->value);
         // What is kept reads back whole, and the set-aside lines are comments.
         log_so_far again;
-        ASSERT_TRUE(read_log_so_far(so_far.text, again, error)) << error;
+        ASSERT_TRUE(read_log_so_far(so_far.text, again, error)) << error.what;
         EXPECT_EQ(c.whole, names(again.whole));
     }
     log_so_far so_far;
-    std::string error;
+    record_error error;
     EXPECT_FALSE(
         read_log_so_far(head + second + "20.0004\n" + setting_text({3, 0}, {}), so_far, error));
-    EXPECT_EQ("6: the 20 Ω setting (position 2, decade 1E1) holds 1 of its 2 readings, and is not "
+    EXPECT_EQ(6u, error.line);
+    EXPECT_EQ("the 20 Ω setting (position 2, decade 1E1) holds 1 of its 2 readings, and is not "
               "the last: not a log to continue",
-              error);
+              error.what);
+}
+
+// Setting a part aside replaces the log in steps; a kill between any two
+// leaves the old log whole or the new one, never none nor half of one.
+TEST(AcquireLog, SettingAsideLeavesTheLogWholeAfterEachStep) {
+    const std::string old_text = "# item: Box 4711\n# the 10 Ω",
+                      new_text = "# item: Box 4711\n# set aside, the heading was not finished: "
+                                 "# the 10 Ω\n";
+    const std::filesystem::path log = test_file("acquire-set-aside.txt");
+    for (std::size_t steps = 0; steps <= std::size(replace_steps); ++steps) {
+        written(log, old_text);
+        log_replacement r = replacement_of(log.string(), new_text);
+        for (std::size_t i = 0; i < steps; ++i)
+            ASSERT_TRUE(replace_steps[i](r)) << i;
+        const std::string now = text_of(log);
+        EXPECT_TRUE(now == old_text || now == new_text) << steps << ": " << now;
+        if (r.fd >= 0) // the kill closes what was open
+            close_file(r.fd);
+    }
+    EXPECT_EQ(new_text, text_of(log));
+    EXPECT_FALSE(std::filesystem::exists(log.string() + ".new"));
+}
+
+// A log that is a symbolic link is replaced where it points.
+TEST(AcquireLog, SettingAsideALinkedLogReplacesItWhereItPoints) {
+    const std::filesystem::path target = test_file("acquire-target.txt"),
+                                link = test_file("acquire-link.txt");
+    written(target, "# item: Box 4711\n");
+    std::error_code ec;
+    std::filesystem::create_symlink(target, link, ec);
+    if (ec)
+        GTEST_SKIP() << "no symbolic links here: " << ec.message();
+    log_replacement r = replacement_of(link.string(), "# item: Box 4712\n");
+    ASSERT_TRUE(replace_synced(r));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ("# item: Box 4712\n", text_of(target));
+}
+
+// One run per log: a second lock on a locked log is refused, and a
+// file's lock ends with the lock that holds it.
+TEST(AcquireLog, ALockedLogIsRefusedToASecondLock) {
+    const std::filesystem::path log = test_file("acquire-lock.txt");
+    std::string why;
+    {
+        log_lock first;
+        ASSERT_TRUE(first.take(log.string(), why)) << why;
+        log_lock second;
+        EXPECT_FALSE(second.take(log.string(), why));
+        EXPECT_EQ("in use by another decade-acquire", why);
+    }
+    log_lock again;
+    EXPECT_TRUE(again.take(log.string(), why)) << why;
+}
+
+// Reading a small log costs about its size, not the cap on its size.
+TEST(AcquireLog, ReadingASmallLogCostsItsSizeNotTheCap) {
+    const std::filesystem::path log = test_file("acquire-small.txt");
+    written(log, "# item: Box 4711\n");
+    std::string text, why;
+    ASSERT_TRUE(read_whole_file(log.string(), std::size_t{64} << 20, text, why)) << why;
+    EXPECT_EQ("# item: Box 4711\n", text);
+    EXPECT_LT(text.capacity(), std::size_t{1} << 20);
+}
+
+// A --field value is trimmed as the log's reader trims it, and must fit a
+// line of the log; else it is a bad option.
+TEST(AcquireOptions, FieldIsTrimmedAsTheLogReadsItAndFitsALine) {
+    const struct {
+        std::string field;
+        std::string value_or_error;
+    } cases[] = {
+        {"item= Box 4711 ", "Box 4711"},
+        {"item=\tBox 4711", "Box 4711"},
+        {"item= ", "--field item has no value"},
+        {"item=" + std::string(248, 'x'), std::string(248, 'x')},
+        {"item=" + std::string(249, 'x'),
+         "--field item is longer than the 248 characters a line of the log holds for it"},
+        {"reference=" + std::string(244, 'x'),
+         "--field reference is longer than the 243 characters a line of the log holds for it"},
+        {"item=Box\x1b"
+         "4711",
+         "--field item holds a control character"},
+    };
+    for (const auto& c : cases) {
+        std::string arg = "--field=" + c.field, meter = "--meter=m", log = "log.txt";
+        char* args[] = {arg.data(), meter.data(), log.data()};
+        acquire_options o;
+        std::string error;
+        const bool read = read_acquire_options(args, o, error);
+        EXPECT_EQ(c.value_or_error, read ? o.fields.at(0).value : error) << c.field;
+    }
+}
+
+// Readings the log cannot hold are never written, whatever the operator
+// answers: k is refused for them.
+TEST(AcquireSession, KeepCannotKeepReadingsTheLogCannotHold) {
+    const std::filesystem::path log = test_file("acquire-keep.txt"),
+                                input = test_file("acquire-keep-input.txt"),
+                                said = test_file("acquire-keep-err.txt");
+    written(input, "\nk\nq\n");
+    const meter_dialect d;
+    scripted_link link;
+    link.answer("+0,\"No error\"").answer("1e39");
+    meter m(link, d, std::chrono::seconds(1));
+    session_plan plan;
+    plan.settings = {{3, 1}};
+    plan.chosen = 1;
+    plan.readings = 1;
+    plan.settle = 0;
+    plan.log = log.string();
+    std::FILE* in = std::fopen(input.string().c_str(), "rb");
+    std::FILE* err = std::fopen(said.string().c_str(), "wb");
+    ASSERT_TRUE(in && err);
+    const session_outcome out = run_session(plan, m, in, err, [] { return false; });
+    std::fclose(in);
+    std::fclose(err);
+    EXPECT_TRUE(out.stopped);
+    EXPECT_EQ(0u, out.measured);
+    EXPECT_FALSE(std::filesystem::exists(log));
+    EXPECT_NE(std::string::npos,
+              text_of(said).find("the 300 Ω setting (position 3, decade 1E2): k cannot keep a "
+                                 "reading the log cannot hold\n"));
+}
+
+// Ctrl-C while a setting is synced ends the session there, not at the
+// next prompt's answer (at a terminal, the operator's next Enter).
+TEST(AcquireSession, InterruptWhileASettingIsWrittenEndsBeforeTheNextPrompt) {
+    const std::filesystem::path log = test_file("acquire-interrupt.txt"),
+                                input = test_file("acquire-interrupt-input.txt"),
+                                said = test_file("acquire-interrupt-err.txt");
+    written(input, "\n\n");
+    const meter_dialect d;
+    scripted_link link;
+    link.answer("+0,\"No error\"").answer("10.0002");
+    meter m(link, d, std::chrono::seconds(1));
+    session_plan plan;
+    plan.settings = {{1, 0}, {2, 0}};
+    plan.chosen = 2;
+    plan.readings = 1;
+    plan.settle = 0;
+    plan.log = log.string();
+    std::FILE* in = std::fopen(input.string().c_str(), "rb");
+    std::FILE* err = std::fopen(said.string().c_str(), "wb");
+    ASSERT_TRUE(in && err);
+    // The signal comes once the setting is in the log.
+    const auto written_yet = [&] { return std::filesystem::exists(log); };
+    EXPECT_THROW(run_session(plan, m, in, err, written_yet), interrupted_fault);
+    std::fclose(in);
+    std::fclose(err);
+    EXPECT_EQ("# the 10 Ω setting (position 1, decade 1E1): 1 reading\n10.0002\n", text_of(log));
+    EXPECT_EQ(std::string::npos, text_of(said).find("the 20 Ω setting")) << text_of(said);
+}
+
+// A log is continued only as the same calibration: the fields given now as
+// it gives them, the meter answering now the one it names (whatever
+// reference is given), a cut heading completed while it holds no setting.
+TEST(AcquireResume, ContinuesTheSameCalibrationOnly) {
+    const std::string ten = setting_text({1, 0}, readings_of({"10.0002"}));
+    const auto field = [](record_key key, const char* value) {
+        return record_field{key, value, 0};
+    };
+    const record_field item_a = field(record_key::item, "A"),
+                       today = field(record_key::date, "2026-12-11"),
+                       given = field(record_key::reference, "bench meter 3");
+    const struct {
+        std::string log;
+        std::vector<record_field> fields;
+        const char* identity;
+        std::string continued; // the text where it changes, "" where as it is, else the fault
+    } cases[] = {
+        {"# item: A\n# date: 2026-12-08\n# reference: M1\n" + ten,
+         {item_a, today, field(record_key::reference, "M1")},
+         "M1",
+         ""},
+        {"# item: A\n# date: 2026-12-08\n# reference: M1\n" + ten,
+         {item_a, today, field(record_key::reference, "M2")},
+         "M2",
+         "3: its reference is 'M1', but the meter at m answers 'M2': not the same calibration"},
+        {"# reference: bench meter 3\n# meter: M1\n" + ten,
+         {given},
+         "M2",
+         "2: its meter is 'M1', but the meter at m answers 'M2': not the same calibration"},
+        {"# reference: bench meter 3\n" + ten,
+         {given},
+         "M1",
+         "0: names no meter to compare the meter at m, answering 'M1', with: not known to be the "
+         "same calibration; name another log"},
+        {"# item: A\n" + ten, {item_a, today}, "", ""},
+        {"# item: A\n" + ten,
+         {field(record_key::item, "B")},
+         "",
+         "1: its item is 'A', but this run gives 'B': not the same calibration"},
+        {"# item: A\n# refer",
+         {item_a, today, field(record_key::reference, "M1")},
+         "M1",
+         "# item: A\n# set aside, the heading was not finished: # refer\n# date: 2026-12-11\n# "
+         "reference: M1\n"},
+        {"# reference: bench meter 3\n# met",
+         {given},
+         "M1",
+         "# reference: bench meter 3\n# set aside, the heading was not finished: # met\n# meter: "
+         "M1\n"},
+    };
+    for (const auto& c : cases) {
+        log_so_far so_far;
+        record_error error;
+        ASSERT_TRUE(read_log_so_far(c.log, so_far, error)) << error.what;
+        const run_heading run{{c.fields, c.identity}, false, "m"};
+        std::string said;
+        try {
+            said = continued_text(so_far, run).value_or("");
+        } catch (const resume_fault& f) {
+            said = std::to_string(f.line) + ": " + f.what;
+        }
+        EXPECT_EQ(c.continued, said) << c.log;
+    }
 }

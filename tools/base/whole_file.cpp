@@ -1,5 +1,6 @@
 #include "base/whole_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,9 +13,14 @@ bool read_whole_file(const std::string& path, std::size_t largest, std::string& 
         why = std::strerror(errno);
         return false;
     }
-    // One byte past the cap tells a file at the cap from a larger one.
-    text.assign(largest + 1, '\0');
-    text.resize(std::fread(text.data(), 1, text.size(), f));
+    // Read as it comes, so that the memory is the file's size, not the cap;
+    // one byte past the cap tells a file at the cap from a larger one.
+    text.clear();
+    char chunk[1 << 14];
+    std::size_t got = 0;
+    while (text.size() <= largest &&
+           (got = std::fread(chunk, 1, std::min(sizeof chunk, largest + 1 - text.size()), f)) > 0)
+        text.append(chunk, got);
     const bool failed = std::ferror(f) != 0;
     const int saved = errno;
     std::fclose(f);

@@ -138,8 +138,7 @@ setting setting_of(const row_fields& row) {
     const std::string_view p_text = row.text[position], d_text = row.text[decade];
     unsigned p = 0;
     for (unsigned d = 0; d < decade_count; ++d)
-        if (d_text == "1E" + std::to_string(d + 1) && read_whole(p_text, p) && p >= 1 &&
-            p < positions)
+        if (d_text == decade_name(d) && read_whole(p_text, p) && p >= 1 && p < positions)
             return {p, d};
     throw fault{row.line,
                 "no setting at position " + in_quotes(p_text) + ", decade " + in_quotes(d_text)};

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/text_format.h"
+#include "log/setting_finder.h"
 #include "log/text_syntax.h"
 
 namespace {
@@ -212,7 +213,7 @@ std::string tolerance_key(key_line& l, tolerance_data& data) {
     terms* target = &data.tolerance;
     if (!l.argument.empty()) {
         unsigned d = 0;
-        while (d < decade_count && l.argument != "1E" + std::to_string(d + 1))
+        while (d < decade_count && l.argument != decade_name(d))
             ++d;
         if (d == decade_count)
             throw key_fault{"decade " + quoted(l.argument) + " is not one of 1E1 to 1E5"};

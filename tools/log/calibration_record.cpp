@@ -107,6 +107,53 @@ bool read_record(const std::vector<heading_line>& heading, calibration_record& r
     return true;
 }
 
+std::string field_line(record_key key, std::string_view value) {
+    return "# " + std::string(key_name(key)) + ": " + std::string(value);
+}
+
+namespace {
+
+// The longest value of `key` that a line of the log holds.
+std::size_t longest_value(record_key key) {
+    return max_line_length - field_line(key, "").size();
+}
+
+bool is_end_noise(char c) {
+    return is_blank(c) || is_control(static_cast<unsigned char>(c));
+}
+
+} // namespace
+
+std::optional<std::string> field_fault(record_key key, std::string_view value) {
+    const std::string name = key_name(key), line = field_line(key, value);
+    if (const std::optional<log_fault> fault = read_line(line).fault)
+        return name + (*fault == log_fault::too_long
+                           ? format(" is longer than the %zu characters a line of the log holds "
+                                    "for it",
+                                    longest_value(key))
+                           : std::string(" holds a ") + what(*fault));
+    calibration_record record;
+    record_error error;
+    if (!take_heading_line({1, line.substr(2)}, record, error))
+        return error.what.starts_with(name) ? error.what : name + ": " + error.what;
+    if (record.fields.empty() || record.fields[0].value != value)
+        return name + " has blanks around it";
+    return std::nullopt;
+}
+
+std::string fitted_value(record_key key, std::string_view text) {
+    while (!text.empty() && is_end_noise(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && is_end_noise(text.back()))
+        text.remove_suffix(1);
+    std::string shown = visible(text);
+    std::size_t end = std::min(shown.size(), longest_value(key));
+    while (end > 0 && end < shown.size() && (static_cast<unsigned char>(shown[end]) & 0xc0) == 0x80)
+        --end;
+    shown.resize(end);
+    return std::string(trimmed(shown));
+}
+
 std::string record_diagnostic(std::string_view file, const record_error& error) {
     return file_line(file, error.line) + error.what + "\n";
 }

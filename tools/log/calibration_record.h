@@ -84,5 +84,22 @@ bool take_heading_line(heading_line line, calibration_record& record, record_err
 bool read_record(const std::vector<heading_line>& heading, calibration_record& record,
                  record_error& error);
 
+// The heading line that gives `key` the value `value`, without its line
+// end: "# item: Box 4711".
+std::string field_line(record_key key, std::string_view value);
+
+// Why `value` cannot be written as the field `key` in a line that the log
+// reader reads back as that field with that value (a value with blanks
+// around it, a control character, a line too long, a date that is not
+// one), in words that start with the key's name; nothing when it can.
+std::optional<std::string> field_fault(record_key key, std::string_view value);
+
+// A text from elsewhere (a meter's answer) made into a value of `key` that
+// field_fault() passes: control characters shown as \xNN, blanks and
+// control characters at its ends taken off, cut to the length a line
+// holds (before a multi-byte character, not inside it).  Empty when
+// nothing is left.
+std::string fitted_value(record_key key, std::string_view text);
+
 // "FILE:LINE: what is wrong".
 std::string record_diagnostic(std::string_view file, const record_error& error);

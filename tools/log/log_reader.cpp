@@ -30,25 +30,10 @@ log_fault trouble(std::string_view field, std::size_t length) {
 // written as \xNN.
 std::string shown(std::string_view text) {
     const shortened part = shorten(text);
-    std::string out;
-    for (char c : part.kept) {
-        if (!is_control(static_cast<unsigned char>(c))) {
-            out += c;
-            continue;
-        }
-        char hex[5];
-        std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
-        out += hex;
-    }
-    return out + part.more;
+    return visible(part.kept) + part.more;
 }
 
-// A line without its line end holds a reading, nothing (blank or comment),
-// or a fault.
-struct line_content {
-    std::optional<float> reading;
-    std::optional<log_fault> fault;
-};
+} // namespace
 
 line_content read_line(std::string_view line) {
     if (line.size() > max_line_length)
@@ -73,8 +58,6 @@ line_content read_line(std::string_view line) {
         return {{}, log_fault::not_a_number};
     return {value, {}};
 }
-
-} // namespace
 
 const char* what(log_fault fault) {
     constexpr const char* text[] = {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,6 +100,16 @@ class log_reader {
     std::vector<std::string> heading_;
     std::vector<std::size_t> heading_lines_;
 };
+
+// What the reader makes of one line of a log, without its line end: the
+// reading it holds, nothing (a blank line or a comment), or the fault that
+// stops an import.  The one rule for a line, that decade-acquire asks too
+// before it writes one.
+struct line_content {
+    std::optional<float> reading;
+    std::optional<log_fault> fault;
+};
+line_content read_line(std::string_view line);
 
 // Reads every reading of `text` as a log_reader does, and says in `error`
 // where and why it stopped.

@@ -11,8 +11,12 @@ std::string nominal_text(setting at) {
     return std::to_string(at.p * static_cast<unsigned>(decades[at.d])) + " Ω";
 }
 
+std::string decade_name(unsigned d) {
+    return "1E" + std::to_string(d + 1);
+}
+
 std::string setting_place(setting at) {
-    return "position " + std::to_string(at.p) + ", decade 1E" + std::to_string(at.d + 1);
+    return "position " + std::to_string(at.p) + ", decade " + decade_name(at.d);
 }
 
 std::string setting_name(setting at) {

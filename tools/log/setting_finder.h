@@ -25,6 +25,9 @@ std::string setting_place(setting at);
 std::string setting_label(setting at, std::string_view noun = "");
 // "the 300 Ω setting (position 3, decade 1E2)": a setting in a message.
 std::string setting_name(setting at);
+// A decade's name, by its index from 0: "1E1" to "1E5", as the tolerance
+// file, the results and the page write it.
+std::string decade_name(unsigned d);
 
 class setting_finder {
   public:

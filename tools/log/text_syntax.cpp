@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <system_error>
 
 using namespace std::literals;
@@ -105,6 +106,20 @@ std::string shortest_text(float value) {
 
 std::string shortest_text(double value) {
     return shortest(value);
+}
+
+std::string visible(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (!is_control(static_cast<unsigned char>(c))) {
+            out += c;
+            continue;
+        }
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+        out += hex;
+    }
+    return out;
 }
 
 shortened shorten(std::string_view text) {

@@ -23,6 +23,9 @@ bool names_non_finite(std::string_view word);
 std::string shortest_text(float value);
 std::string shortest_text(double value);
 
+// `text` with each control byte written as \xNN, as a message quotes it.
+std::string visible(std::string_view text);
+
 // A message quotes at most 40 bytes of a file's text: a longer text is cut
 // to its first 37 and followed by "...", and cut before a multi-byte
 // character rather than inside it.

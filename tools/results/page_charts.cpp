@@ -215,8 +215,8 @@ std::string decade_chart(const log_results& r, unsigned d) {
     const double pad = (high - low) * 0.08;
     const plot f{48, 22, 500, 150, high + pad, low - pad};
     std::string svg = format("<svg viewBox=\"0 0 560 200\" role=\"img\" class=\"decade\">"
-                             "<text class=\"title\" x=\"48\" y=\"14\">Decade 1E%u: %s</text>",
-                             d + 1,
+                             "<text class=\"title\" x=\"48\" y=\"14\">Decade %s: %s</text>",
+                             decade_name(d).c_str(),
                              r.judged ? "judged deviation, ppm (bars: ±U)"
                                       : "deviation from nominal, ppm (bars: ±2u, k = 2)") +
                       y_ticks(f);

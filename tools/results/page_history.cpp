@@ -256,7 +256,7 @@ std::string history_section(const history_results& h) {
         for (unsigned p = 1; p < positions; ++p)
             if (!h.settings[p][d].points.empty())
                 charts += history_chart(h, p, d);
-        out += format("<h3>Decade 1E%u</h3>\n", d + 1) +
+        out += format("<h3>Decade %s</h3>\n", decade_name(d).c_str()) +
                (charts.empty() ? "<p>No readings, now or earlier.</p>\n"
                                : "<div class=\"runs\">\n" + charts + "</div>\n");
     }

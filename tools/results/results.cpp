@@ -173,7 +173,7 @@ using row_fields = std::array<std::string, result_column_count>;
 void figure_fields(const log_results& results, unsigned p, unsigned d, row_fields& row) {
     const setting_figures& s = results.settings[p][d];
     row[column_index("position")] = std::to_string(p);
-    row[column_index("decade")] = "1E" + std::to_string(d + 1);
+    row[column_index("decade")] = decade_name(d);
     row[column_index("nominal_ohm")] = std::to_string(std::llround(results.nominal[p][d]));
     row[column_index("count")] = std::to_string(s.count);
     row[column_index("outliers")] = std::to_string(s.far_count);
