@@ -149,6 +149,8 @@ const refusal refusals[] = {
     {"log.txt: warning: no certificate: reference 'DMM 3458, serial 2823A00001' was due on "
      "2026-06-30, before the calibration on 2026-12-08\n",
      "due 2027-06-30", "due 2026-06-30", true},
+    {"log.txt: warning: no certificate: issued 2026-12-01, before the calibration on 2026-12-08\n",
+     "# issued: 2026-12-10", "# issued: 2026-12-01", false},
 };
 
 // Each reason is told in one line; the results are written as before, and
