@@ -124,10 +124,10 @@ doc_fields method_fields(const log_results& r, const lab_data& lab, const stated
 }
 
 doc_table results_table(const log_results& r, const lab_data& lab) {
-    doc_table t{{{"Nominal", 0.11, column_align::left},
-                 {"Position", 0.11, column_align::left},
-                 {"Measured value / Ω", 0.18, column_align::point},
-                 {"U / Ω", 0.13, column_align::point},
+    doc_table t{{{"Nominal", 0.10, column_align::left},
+                 {"Position", 0.10, column_align::left},
+                 {"Measured value / Ω", 0.21, column_align::point},
+                 {"U / Ω", 0.12, column_align::point},
                  {"Deviation / ppm", 0.14, column_align::point},
                  {"U / ppm", 0.10, column_align::point},
                  {"k", 0.08, column_align::point},
@@ -160,16 +160,13 @@ std::string not_stated(const log_results& r) {
                 other += setting_label({p, d}) + ": " +
                          (j.outcome == verdict::not_judged ? std::string(j.why_not_judged)
                                                            : "no uncertainty") +
-                         ". ";
+                         ".\n";
         }
         if (!positions_unread.empty())
             unread += (unread.empty() ? "" : "; ") + std::string("decade 1E") +
                       std::to_string(d + 1) + " positions " + positions_unread;
     }
-    std::string text = other;
-    if (!unread.empty())
-        text += "Not measured (no readings): " + unread + ".";
-    return text;
+    return other + (unread.empty() ? "" : "Not measured (no readings): " + unread + ".");
 }
 
 std::string uncertainty_statement(const lab_data& lab) {
@@ -210,8 +207,11 @@ std::string verdict_lists(const log_judgement& judged) {
         });
         std::string word = verdict_word(v);
         word[0] = static_cast<char>(word[0] - 'a' + 'A'); // every word starts with a letter
-        if (!named.empty())
-            text += (text.empty() ? "" : " ") + word + ": " + named + ".";
+        if (named.empty())
+            continue;
+        text += text.empty() ? "" : " ";
+        text += word + ": ";
+        text += named + ".";
     }
     return text;
 }

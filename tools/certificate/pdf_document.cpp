@@ -12,6 +12,7 @@
 
 #include <cairo-pdf.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
 namespace {
@@ -283,6 +284,10 @@ bool pdf_of(const document& doc, std::string& bytes, std::string& why) {
     cairo_surface_finish(surface);
     const cairo_status_t status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
+    // The fonts found stay cached for the process otherwise; the importer
+    // draws once, and a leak checker would count them.
+    pango_cairo_font_map_set_default(nullptr);
+    FcFini();
     if (status != CAIRO_STATUS_SUCCESS) {
         why = cairo_status_to_string(status);
         return false;
