@@ -10,8 +10,6 @@
 #include "certificate/rounding.h"
 #include "log/calibration_record.h"
 
-namespace {
-
 using namespace std::chrono;
 
 // Worked by hand: U to two significant digits, halves up; the value to
@@ -153,5 +151,3 @@ TEST(CertificateRecord, DatesAndTheAgreedIntervalAreReadStrictly) {
     ASSERT_TRUE(take_heading_line({1, "Issued: 2026-12-10"}, record, error));
     EXPECT_EQ(2026y / December / 10, record.issued);
 }
-
-} // namespace

@@ -85,41 +85,39 @@ stated_limits limits_as_stated(const log_judgement& judged) {
     return stated;
 }
 
+// A field where it has a value.
+void add_field(doc_fields& f, const char* label, std::string value) {
+    if (!value.empty())
+        f.rows.emplace_back(label, std::move(value));
+}
+
 doc_fields identity_fields(const log_results& r, const lab_data& lab,
                            const std::chrono::year_month_day& issued) {
     doc_fields f;
-    const auto add = [&f](const char* label, std::string value) {
-        if (!value.empty())
-            f.rows.emplace_back(label, std::move(value));
-    };
-    add("Certificate number", field_text(r, record_key::certificate));
-    add("Customer", field_text(r, record_key::customer));
-    add("Item calibrated", field_text(r, record_key::item));
+    add_field(f, "Certificate number", field_text(r, record_key::certificate));
+    add_field(f, "Customer", field_text(r, record_key::customer));
+    add_field(f, "Item calibrated", field_text(r, record_key::item));
     const std::string place = field_text(r, record_key::location);
-    add("Place of calibration", place.empty() ? lab.location : place);
+    add_field(f, "Place of calibration", place.empty() ? lab.location : place);
     if (r.record.received)
-        add("Date of receipt", date_text(*r.record.received));
-    add("Date of calibration", date_text(*r.record.date));
-    add("Date of issue", date_text(issued));
+        add_field(f, "Date of receipt", date_text(*r.record.received));
+    add_field(f, "Date of calibration", date_text(*r.record.date));
+    add_field(f, "Date of issue", date_text(issued));
     return f;
 }
 
 doc_fields method_fields(const log_results& r, const lab_data& lab, const stated_limits& stated) {
     doc_fields f;
-    const auto add = [&f](const char* label, std::string value) {
-        if (!value.empty())
-            f.rows.emplace_back(label, std::move(value));
-    };
     const std::string method = field_text(r, record_key::method);
-    add("Method", method.empty() ? lab.method : method);
-    add("Ambient temperature", field_text(r, record_key::temperature));
-    add("Relative humidity", field_text(r, record_key::humidity));
+    add_field(f, "Method", method.empty() ? lab.method : method);
+    add_field(f, "Ambient temperature", field_text(r, record_key::temperature));
+    add_field(f, "Relative humidity", field_text(r, record_key::humidity));
     const std::string reference = field_text(r, record_key::reference);
     const reference_lookup found = look_up_reference(lab, reference, *r.record.date);
-    add("Reference standard", reference);
-    add("Traceability", found.entry ? found.entry->traceability : "");
-    add("Zero resistance subtracted", stated.zero);
-    add("Tolerance", stated.tolerance);
+    add_field(f, "Reference standard", reference);
+    add_field(f, "Traceability", found.entry ? found.entry->traceability : "");
+    add_field(f, "Zero resistance subtracted", stated.zero);
+    add_field(f, "Tolerance", stated.tolerance);
     return f;
 }
 
@@ -223,7 +221,7 @@ std::string interval_statement(const log_results& r) {
            std::to_string(months) + " months after the calibration).";
 }
 
-void add(document& doc, text_style style, std::string text) {
+void add_paragraph(document& doc, text_style style, std::string text) {
     if (!text.empty())
         doc.body.emplace_back(doc_paragraph{style, std::move(text)});
 }
@@ -273,28 +271,31 @@ document certificate_document(const log_results& r, const lab_data& lab,
                               const std::chrono::year_month_day& issued) {
     document doc{lab.name, "Calibration Certificate", field_text(r, record_key::certificate),
                  {},       "End of certificate",      date_text(issued)};
-    add(doc, text_style::small,
-        lab.address + (lab.accreditation.empty() ? "" : "\nAccreditation: " + lab.accreditation));
+    add_paragraph(doc, text_style::small,
+                  lab.address +
+                      (lab.accreditation.empty() ? "" : "\nAccreditation: " + lab.accreditation));
     doc.body.emplace_back(identity_fields(r, lab, issued));
-    add(doc, text_style::heading, "Method, conditions and reference");
+    add_paragraph(doc, text_style::heading, "Method, conditions and reference");
     doc.body.emplace_back(method_fields(r, lab, limits_as_stated(*r.judged)));
-    add(doc, text_style::heading, "Results");
+    add_paragraph(doc, text_style::heading, "Results");
     doc.body.emplace_back(results_table(r, lab));
-    add(doc, text_style::small,
+    add_paragraph(
+        doc, text_style::small,
         "Measured value: the mean of the readings less the zero resistance. Deviation: from "
         "nominal, in ppm of the nominal value. U: the expanded uncertainty, k: its coverage "
         "factor.");
-    add(doc, text_style::body, not_stated(r));
-    add(doc, text_style::heading, "Uncertainty of measurement");
-    add(doc, text_style::body, uncertainty_statement(lab));
-    add(doc, text_style::heading, "Statement of conformity");
-    add(doc, text_style::body,
-        "Specification: the tolerance " + limits_as_stated(*r.judged).tolerance + ". " +
-            rule_words(r.judged->data.rule));
-    add(doc, text_style::body, verdict_lists(*r.judged));
+    add_paragraph(doc, text_style::body, not_stated(r));
+    add_paragraph(doc, text_style::heading, "Uncertainty of measurement");
+    add_paragraph(doc, text_style::body, uncertainty_statement(lab));
+    add_paragraph(doc, text_style::heading, "Statement of conformity");
+    add_paragraph(doc, text_style::body,
+                  "Specification: the tolerance " + limits_as_stated(*r.judged).tolerance + ". " +
+                      rule_words(r.judged->data.rule));
+    add_paragraph(doc, text_style::body, verdict_lists(*r.judged));
     if (find_field(r.record, record_key::interval))
-        add(doc, text_style::body, interval_statement(r));
-    add(doc, text_style::body,
+        add_paragraph(doc, text_style::body, interval_statement(r));
+    add_paragraph(
+        doc, text_style::body,
         "The results relate only to the item calibrated. This certificate may be reproduced "
         "only in full; extracts need the laboratory's written approval.");
     doc.body.emplace_back(doc_signature{lab.approver, date_text(issued)});

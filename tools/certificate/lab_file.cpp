@@ -18,7 +18,7 @@ std::string quoted(std::string_view text) {
 
 // A key's line split into its word and its argument (cmc 1E1).
 struct lab_line {
-    std::string_view word, argument, value;
+    std::string_view argument, value;
 };
 
 void text_key(std::string lab_data::*field, const lab_line& l, lab_data& data) {
@@ -107,7 +107,7 @@ void read_line(const key_value_line& kv, lab_data& data, seen_keys& seen) {
         std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == name; });
     if (entry->kind != takes::reference && earlier != seen.end())
         throw key_fault{name + " given twice, first on line " + std::to_string(earlier->second)};
-    const lab_line l{word, argument, kv.value};
+    const lab_line l{argument, kv.value};
     if (entry->kind == takes::text)
         text_key(entry->text, l, data);
     else if (entry->kind == takes::cmc)
