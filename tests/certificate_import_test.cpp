@@ -48,8 +48,10 @@ std::string test_file(const char* name) {
 
 // The importer on `log` with the box's tolerance file and `lab`, the
 // certificate asked for in `at`.
-outcome import_certified(const folder& at, const std::string& log, const std::string& lab) {
+outcome import_certified(const folder& at, const std::string& log, const std::string& lab,
+                         std::vector<std::string> env = {}) {
     run_options options;
+    options.env = std::move(env);
     options.args = {"--tolerance=" + std::string(box_tolerance_path()),
                     "--lab=" + at.write("lab.txt", lab),
                     "--csv=" + (at.dir / "results.csv").string(),
@@ -129,6 +131,14 @@ TEST(Certificate, SameInputsGiveTheSameBytes) {
     const std::string first = file_text((one.dir / "certificate.pdf").string().c_str());
     EXPECT_FALSE(first.empty());
     EXPECT_TRUE(first == file_text((two.dir / "certificate.pdf").string().c_str()));
+    // Without its issue date in the log, the day SOURCE_DATE_EPOCH falls
+    // on: 1796916600 s is 2026-12-10 15:30 UTC.
+    folder three("certificate-three");
+    ASSERT_EQ(0, import_certified(
+                     three, replaced(test_file("certified.txt"), "# issued: 2026-12-10\n", ""),
+                     test_file("lab.txt"), {"SOURCE_DATE_EPOCH=1796916600"})
+                     .exit_code);
+    EXPECT_TRUE(first == file_text((three.dir / "certificate.pdf").string().c_str()));
 }
 
 struct refusal {
