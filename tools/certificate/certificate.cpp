@@ -173,7 +173,7 @@ std::string uncertainty_statement(const lab_data& lab) {
                        "each setting corresponds to a coverage probability of about 95 %. It has "
                        "been evaluated as the Guide to the Expression of Uncertainty in "
                        "Measurement (GUM, JCGM 100:2008) sets out. The budget holds the scatter "
-                       "of the readings (Type A), the reference meter's specification on the "
+                       "of the readings (Type A), the reference meter's stated accuracy on the "
                        "range used and the further contributions the tolerance file states "
                        "(Type B).") +
            (lab.cmc || std::any_of(std::begin(lab.decade_cmc), std::end(lab.decade_cmc),
@@ -289,7 +289,8 @@ document certificate_document(const log_results& r, const lab_data& lab,
     add_paragraph(doc, text_style::body, uncertainty_statement(lab));
     add_paragraph(doc, text_style::heading, "Statement of conformity");
     add_paragraph(doc, text_style::body,
-                  "Specification: the tolerance " + limits_as_stated(*r.judged).tolerance + ". " +
+                  "Conformity is stated against the tolerance " +
+                      limits_as_stated(*r.judged).tolerance + ". " +
                       rule_words(r.judged->data.rule));
     add_paragraph(doc, text_style::body, verdict_lists(*r.judged));
     if (find_field(r.record, record_key::interval))
