@@ -29,7 +29,8 @@ namespace {
 const std::string usage = "usage: import_log [--strict] [--table=literal|incbin]\n"
                           "       [--byte-order=little|big] [--name=NAME]\n"
                           "       [--csv=RESULTS.csv] [--page=RESULTS.html]\n"
-                          "       [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp\n";
+                          "       [--tolerance=BOX.txt] [--history=PATH]...\n"
+                          "       [--lab=LAB.txt] [--certificate=CERT.pdf] LOG OUT.cpp\n";
 const std::string line_note = ": note: a line holds one reading in ohms, a decimal number such as "
                               "10.002078 or +1.0002078E+01, or is blank, or starts with #\n";
 

@@ -10,7 +10,8 @@
 //
 //   import_log [--strict] [--table=literal|incbin] [--byte-order=little|big]
 //              [--name=NAME] [--csv=RESULTS.csv] [--page=RESULTS.html]
-//              [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp
+//              [--tolerance=BOX.txt] [--history=PATH]...
+//              [--lab=LAB.txt] [--certificate=CERT.pdf] LOG OUT.cpp
 // With --csv and --page it also writes the log's results file and its page
 // of charts (results.h, results_page.h).  With --tolerance it judges each
 // setting against the tolerance file (tolerance_file.h, judgement/conformity.h): a
@@ -19,8 +20,15 @@
 // Each --history names an earlier results file of the box, or a folder of
 // them: each setting's change and drift are summed up after the judgement
 // (assemble.h), and a fault in one stops the import too.
+// --certificate names the calibration certificate's place: it is written
+// there from a judged log with --lab, the laboratory's file (lab_file.h),
+// where the record allows one (certificate.h), and removed otherwise; the
+// build says in one line why none is written, and builds on.  A fault in
+// the laboratory's file stops the import like one in the tolerance file.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -38,7 +46,12 @@
 #endif
 
 #include "audit/log_audit.h"
+#include "base/calendar.h"
+#include "base/text_format.h"
 #include "base/whole_file.h"
+#include "certificate/certificate.h"
+#include "certificate/lab_file.h"
+#include "certificate/pdf_document.h"
 #include "history/assemble.h"
 #include "judgement/conformity.h"
 #include "judgement/tolerance_file.h"
@@ -111,6 +124,7 @@ struct import_options {
     bool strict = false;
     table_output table;
     std::string csv, page, tolerance; // empty when not asked for
+    std::string lab, certificate;     // the laboratory's file, the PDF
     std::vector<std::string> history; // earlier results files, or folders of them
     std::vector<std::string> files;   // LOG and OUT.cpp
 };
@@ -174,6 +188,8 @@ constexpr option known_options[] = {
     {"--csv=", file_value<&import_options::csv>},
     {"--page=", file_value<&import_options::page>},
     {"--tolerance=", file_value<&import_options::tolerance>},
+    {"--lab=", file_value<&import_options::lab>},
+    {"--certificate=", file_value<&import_options::certificate>},
     {"--history=", history_value},
 };
 
@@ -254,6 +270,221 @@ bool write_results(const log_results& results, const std::string& log,
     return page.empty() || write_whole_file(results_page(results, log, audit_text), page);
 }
 
+// The laboratory's file into `lab`; false, having said why, when it
+// cannot be read or has a fault.
+bool read_lab_file(const std::string& path, lab_data& lab) {
+    std::string text, why;
+    if (!read_whole_file(path, 1 << 20, text, why)) {
+        std::fprintf(stderr, "%s: cannot read the laboratory's file: %s\n", path.c_str(),
+                     why.c_str());
+        return false;
+    }
+    lab_error error;
+    if (!read_lab(text, lab, error)) {
+        std::fputs(lab_diagnostic(path, error).c_str(), stderr);
+        return false;
+    }
+    return true;
+}
+
+// The day of issue: the record's, else that of SOURCE_DATE_EPOCH, else
+// today's.
+std::chrono::year_month_day issue_date(const calibration_record& record) {
+    if (record.issued)
+        return *record.issued;
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    std::chrono::sys_seconds when =
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    if (epoch && *epoch && std::strspn(epoch, "0123456789") == std::strlen(epoch))
+        when = std::chrono::sys_seconds(std::chrono::seconds(std::strtoll(epoch, nullptr, 10)));
+    return std::chrono::floor<std::chrono::days>(when);
+}
+
+// Writes the certificate of `results` to `path`, or says in one line why
+// none is issued; false only when it cannot be written.
+bool write_certificate(const log_results& results, const lab_data& lab, const char* log,
+                       const std::string& path) {
+    const std::chrono::year_month_day issued = issue_date(results.record);
+    std::string why = certificate_refusal(results, lab, issued);
+    std::string bytes;
+    if (why.empty() && !pdf_of(certificate_document(results, lab, issued), bytes, why))
+        why = "cannot draw it: " + why;
+    if (!why.empty()) {
+        std::fprintf(stderr, "%s: warning: no certificate: %s\n", log, why.c_str());
+        return true;
+    }
+    for (const setting at : raised_to_cmc(results, lab))
+        std::fprintf(stderr, "%s: note: the certificate states the CMC as U of %s\n", log,
+                     setting_name(at).c_str());
+    if (write_whole_file(bytes, path))
+        return true;
+    std::fprintf(stderr, "import_log: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+}
+
+// The files the import writes, removed together.
+struct written_files {
+    const import_options& options;
+    void remove_all() const {
+        remove_table(options.table, options.files[1]);
+        for (const std::string* path : {&options.csv, &options.page, &options.certificate})
+            if (!path->empty())
+                std::remove(path->c_str());
+    }
+    bool replaceable_all() const {
+        for (const std::string* path :
+             {&options.files[1], &options.csv, &options.page, &options.certificate})
+            if (!path->empty() && !replaceable(*path)) {
+                std::fprintf(stderr, "import_log: cannot write %s: not a regular file\n",
+                             path->c_str());
+                return false;
+            }
+        return true;
+    }
+};
+
+// What the log holds: its readings, its audit, its heading and record.
+struct read_log {
+    std::vector<float> readings;
+    audit_findings found;
+    std::vector<std::string> heading;
+    calibration_record record;
+};
+
+// Reads the log strictly into `into`; false, having said why, at a fault.
+// The record is read as the heading comes: a field counts however far
+// down the heading it is, and the first fault in it is told once the log
+// has read without one.
+bool read_whole_log(const char* log, read_log& into) {
+    const int fd = open_log(log);
+    if (fd < 0) {
+        std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(errno));
+        return false;
+    }
+    log_audit audit;
+    std::optional<record_error> record_fault;
+    log_reader reader(
+        into.readings, [&audit](float reading, std::size_t line) { audit.add(reading, line); },
+        [&](std::size_t line, std::string_view text) {
+            record_error error;
+            if (!record_fault && !take_heading_line({line, std::string(text)}, into.record, error))
+                record_fault = std::move(error);
+        });
+    const bool read = read_stream(fd, reader);
+    const int saved = errno;
+    close_log(fd);
+    if (!read) {
+        std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(saved));
+        return false;
+    }
+    if (!reader.finish()) {
+        std::fputs(diagnostic(log, reader.error()).c_str(), stderr);
+        return false;
+    }
+    if (record_fault) {
+        std::fputs(record_diagnostic(log, *record_fault).c_str(), stderr);
+        return false;
+    }
+    into.found = std::move(audit).finish();
+    into.heading = reader.heading();
+    return true;
+}
+
+// The audit's warnings; false when --strict makes any of them an error.
+bool passes_audit(const read_log& read, const char* log, bool strict) {
+    std::fputs(audit_text(read.found, log, strict).c_str(), stderr);
+    if (read.found.warnings > 0 && strict) {
+        std::fprintf(
+            stderr,
+            "%s: note: the log is audited strictly (DECADE_LOG_STRICT): nothing is built from it\n",
+            log);
+        return false;
+    }
+    return true;
+}
+
+// The results of the log, judged and set beside its history where asked
+// for; false, having said why, at a fault.
+bool make_results(read_log& read, const import_options& options, log_judgement& judged,
+                  log_results& results) {
+    const char* log = options.files[0].c_str();
+    if (!options.csv.empty() || !options.page.empty() || !options.tolerance.empty() ||
+        !options.history.empty()) {
+        results = evaluate(read.readings, read.found);
+        results.heading = std::move(read.heading);
+        results.record = std::move(read.record);
+    }
+    if (!options.tolerance.empty()) {
+        std::string error;
+        if (!judge_log(setting_inputs(results), judged, error)) {
+            std::fputs(error.c_str(), stderr);
+            return false;
+        }
+        std::fputs(conformity_summary(judged).c_str(), stderr);
+        results.judged = std::move(judged);
+    }
+    if (!options.history.empty() && !results.record.date) {
+        std::fprintf(stderr,
+                     "%s: the history needs the calibration's date: add a line "
+                     "'# date: YYYY-MM-DD' to the log's heading\n",
+                     log);
+        return false;
+    }
+    return !results.record.date || add_history(results, log, options.history);
+}
+
+// The table, the results file, the page and the certificate; false,
+// having said why and removed them all, when one cannot be written.
+bool write_outputs(const import_options& options, const read_log& read, const log_results& results,
+                   const lab_data* lab) {
+    const char* log = options.files[0].c_str();
+    // The page names the log by its file name alone, its audit included:
+    // it goes to customers, the build machine's folders do not.
+    const std::string page_name = file_name(log);
+    std::string failed;
+    if (!write_table(options.table, read.readings, options.files[1], failed) ||
+        !write_results(results, page_name, audit_text(read.found, page_name, options.strict),
+                       options.csv, options.page, failed)) {
+        const int why = errno;
+        written_files{options}.remove_all();
+        std::fprintf(stderr, "import_log: cannot write %s: %s\n", failed.c_str(),
+                     std::strerror(why));
+        return false;
+    }
+    if (lab && !options.certificate.empty() &&
+        !write_certificate(results, *lab, log, options.certificate)) {
+        written_files{options}.remove_all();
+        return false;
+    }
+    return true;
+}
+
+// The whole import; the exit status.
+int import(const import_options& options) {
+    const written_files written{options};
+    if (!written.replaceable_all())
+        return 1;
+    // Nothing is built from a log that failed, and no results are left of
+    // it; nor a certificate of an earlier build that this one does not
+    // write.
+    written.remove_all();
+    // A fault in the tolerance file or the laboratory's is told before the
+    // log is read.
+    log_judgement judged;
+    if (!options.tolerance.empty() && !read_tolerance_file(options.tolerance, judged))
+        return 1;
+    std::optional<lab_data> lab;
+    if (!options.lab.empty() && !read_lab_file(options.lab, lab.emplace()))
+        return 1;
+    read_log read;
+    log_results results;
+    if (!read_whole_log(options.files[0].c_str(), read) ||
+        !passes_audit(read, options.files[0].c_str(), options.strict) ||
+        !make_results(read, options, judged, results))
+        return 1;
+    return write_outputs(options, read, results, lab ? &*lab : nullptr) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -262,111 +493,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: import_log [--strict] [--table=literal|incbin]\n"
                              "       [--byte-order=little|big] [--name=NAME]\n"
                              "       [--csv=RESULTS.csv] [--page=RESULTS.html]\n"
-                             "       [--tolerance=BOX.txt] [--history=PATH]... LOG OUT.cpp\n");
+                             "       [--tolerance=BOX.txt] [--history=PATH]...\n"
+                             "       [--lab=LAB.txt] [--certificate=CERT.pdf] LOG OUT.cpp\n");
         return 2;
     }
-    const char* log = options.files[0].c_str();
-    const std::string& out = options.files[1];
-    const std::string &csv = options.csv, &page = options.page, &tolerance = options.tolerance;
-    const std::vector<std::string>& history = options.history;
-    const bool strict = options.strict;
-    for (const std::string& path : {out, csv, page})
-        if (!path.empty() && !replaceable(path)) {
-            std::fprintf(stderr, "import_log: cannot write %s: not a regular file\n", path.c_str());
-            return 1;
-        }
-    // Nothing is built from a log that failed, and no results are left of it.
-    auto remove_all = [&] {
-        remove_table(options.table, out);
-        for (const std::string& path : {csv, page})
-            if (!path.empty())
-                std::remove(path.c_str());
-    };
-    remove_all();
-    // A fault in the tolerance file is told before the log is read.
-    log_judgement judged;
-    if (!tolerance.empty() && !read_tolerance_file(tolerance, judged))
-        return 1;
-    const int fd = open_log(log);
-    if (fd < 0) {
-        std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(errno));
-        return 1;
-    }
-    std::vector<float> readings;
-    log_audit audit;
-    // The record is read as the heading comes: a field counts however far
-    // down the heading it is, and the first fault in it is told once the
-    // log has read without one.
-    calibration_record record;
-    std::optional<record_error> record_fault;
-    log_reader reader(
-        readings, [&audit](float reading, std::size_t line) { audit.add(reading, line); },
-        [&](std::size_t line, std::string_view text) {
-            record_error error;
-            if (!record_fault && !take_heading_line({line, std::string(text)}, record, error))
-                record_fault = std::move(error);
-        });
-    const bool read = read_stream(fd, reader);
-    const int saved = errno;
-    close_log(fd);
-    if (!read) {
-        std::fprintf(stderr, "%s: cannot read the log: %s\n", log, std::strerror(saved));
-        return 1;
-    }
-    if (!reader.finish()) {
-        std::fputs(diagnostic(log, reader.error()).c_str(), stderr);
-        return 1;
-    }
-    if (record_fault) {
-        std::fputs(record_diagnostic(log, *record_fault).c_str(), stderr);
-        return 1;
-    }
-    const audit_findings found = std::move(audit).finish();
-    const std::string audit_said = audit_text(found, log, strict);
-    std::fputs(audit_said.c_str(), stderr);
-    if (found.warnings > 0 && strict) {
-        std::fprintf(
-            stderr,
-            "%s: note: the log is audited strictly (DECADE_LOG_STRICT): nothing is built from it\n",
-            log);
-        return 1;
-    }
-    log_results results;
-    if (!csv.empty() || !page.empty() || !tolerance.empty() || !history.empty()) {
-        results = evaluate(readings, found);
-        results.heading = reader.heading();
-        results.record = std::move(record);
-    }
-    if (!tolerance.empty()) {
-        std::string error;
-        if (!judge_log(setting_inputs(results), judged, error)) {
-            std::fputs(error.c_str(), stderr);
-            return 1;
-        }
-        std::fputs(conformity_summary(judged).c_str(), stderr);
-        results.judged = std::move(judged);
-    }
-    if (!history.empty() && !results.record.date) {
-        std::fprintf(stderr,
-                     "%s: the history needs the calibration's date: add a line "
-                     "'# date: YYYY-MM-DD' to the log's heading\n",
-                     log);
-        return 1;
-    }
-    if (results.record.date && !add_history(results, log, history))
-        return 1;
-    // The page names the log by its file name alone, its audit included:
-    // it goes to customers, the build machine's folders do not.
-    const std::string page_name = file_name(log);
-    std::string failed;
-    if (!write_table(options.table, readings, out, failed) ||
-        !write_results(results, page_name, audit_text(found, page_name, strict), csv, page,
-                       failed)) {
-        const int why = errno;
-        remove_all();
-        std::fprintf(stderr, "import_log: cannot write %s: %s\n", failed.c_str(),
-                     std::strerror(why));
-        return 1;
-    }
-    return 0;
+    return import(options);
 }

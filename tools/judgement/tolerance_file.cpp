@@ -387,6 +387,11 @@ bool read_tolerance(std::string_view text, tolerance_data& data, tolerance_error
     return true;
 }
 
+terms read_terms_value(std::string_view value, const std::string& key) {
+    cursor text(value);
+    return read_relative_and_ohm(text, key);
+}
+
 std::string tolerance_diagnostic(std::string_view file, const tolerance_error& error) {
     return file_line(file, error.line) + error.what + "\n";
 }

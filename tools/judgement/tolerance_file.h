@@ -74,6 +74,11 @@ inline constexpr std::size_t largest_tolerance_file = std::size_t{1} << 20;
 // where and what is wrong.
 bool read_tolerance(std::string_view text, tolerance_data& data, tolerance_error& error);
 
+// A value as `tolerance` takes it, a relative term, an ohm term or one of
+// each, for another file of `key = value` lines (read_key_lines) to read
+// the same way; throws key_fault naming `key` at a fault.
+terms read_terms_value(std::string_view value, const std::string& key);
+
 // "FILE:LINE: what is wrong", or "FILE: what is wrong" for the whole file.
 std::string tolerance_diagnostic(std::string_view file, const tolerance_error& error);
 

@@ -21,6 +21,8 @@ constexpr key_text keys[] = {
     {record_key::location, "location"}, {record_key::temperature, "temperature"},
     {record_key::humidity, "humidity"}, {record_key::reference, "reference"},
     {record_key::method, "method"},     {record_key::certificate, "certificate"},
+    {record_key::received, "received"}, {record_key::issued, "issued"},
+    {record_key::interval, "interval"},
 };
 constexpr bool keys_in_order() {
     for (std::size_t i = 0; i < std::size(keys); ++i)
@@ -37,6 +39,20 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
            });
 }
 
+// Where the record keeps the date a key gives; nullptr for a key of text.
+std::optional<std::chrono::year_month_day>* date_of(record_key key, calibration_record& record) {
+    switch (key) {
+    case record_key::date:
+        return &record.date;
+    case record_key::received:
+        return &record.received;
+    case record_key::issued:
+        return &record.issued;
+    default:
+        return nullptr;
+    }
+}
+
 // Adds `field` to the record, in the order of the keys whatever the
 // heading's order; or says why it is refused.
 std::optional<std::string> take_field(record_field field, calibration_record& record) {
@@ -45,13 +61,16 @@ std::optional<std::string> take_field(record_field field, calibration_record& re
         return key + " given twice, first on line " + std::to_string(earlier->line);
     if (field.value.empty())
         return key + " has no value";
-    if (field.key == record_key::date) {
+    if (std::optional<std::chrono::year_month_day>* into = date_of(field.key, record)) {
         std::chrono::year_month_day date;
         std::string fault;
         if (!read_date(field.value, date, fault))
             return fault;
-        record.date = date;
+        *into = date;
     }
+    // The one agreement the certificate knows of: to state the due date.
+    if (field.key == record_key::interval && field.value != "agreed")
+        return "interval takes the one word 'agreed', and states the due date";
     const auto place = std::find_if(record.fields.begin(), record.fields.end(),
                                     [&](const record_field& f) { return f.key > field.key; });
     record.fields.insert(place, std::move(field));

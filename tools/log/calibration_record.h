@@ -6,10 +6,10 @@
 //   # Date: 2026-03-01
 //   # Temperature: 23.0 C
 //
-// A value is its text, trimmed; `date` must be a date YYYY-MM-DD that
-// exists.  A field without a value, a date that is not one, or a key given
-// twice stops the import at its line.  Every other comment line of the
-// heading stays free text, as it was.
+// A value is its text, trimmed; `date`, `received` and `issued` must be
+// dates YYYY-MM-DD that exist, and `interval` is the word `agreed`.  A field without a value, a
+// date that is not one, or a key given twice stops the import at its line.  Every other comment
+// line of the heading stays free text, as it was.
 //
 // Hooking it up: the log reader hands each heading line, with its line
 // number, to take_heading_line(): every one, however long the heading, as
@@ -46,8 +46,11 @@ enum class record_key : std::uint8_t {
     reference,   // the meter or standard used, its certificate
     method,      //
     certificate, // this calibration's number
+    received,    // the day the item arrived
+    issued,      // the day the certificate is issued
+    interval,    // "agreed": the certificate states the due date
 };
-inline constexpr std::size_t record_key_count = 10;
+inline constexpr std::size_t record_key_count = 13;
 
 // The key as the heading writes it, in lower case: "operator".
 const char* key_name(record_key key);
@@ -63,7 +66,8 @@ struct record_field {
 struct calibration_record {
     std::vector<record_field> fields;                // those given, in the order of record_key
     std::optional<std::chrono::year_month_day> date; // the date field's, read
-    std::vector<heading_line> free_lines;            // the rest, in the log's order
+    std::optional<std::chrono::year_month_day> received, issued;
+    std::vector<heading_line> free_lines; // the rest, in the log's order
 };
 
 // The field of `key`, or nullptr when the heading does not give it.
