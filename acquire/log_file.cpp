@@ -248,8 +248,13 @@ bool sync_beside(log_replacement& r) {
 
 bool rename_over(log_replacement& r) {
 #ifdef _WIN32
-    return MoveFileExA(r.beside.c_str(), r.path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (MoveFileExA(r.beside.c_str(), r.path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0)
+        return true;
+    errno = GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_SHARING_VIOLATION
+                ? EACCES
+                : EIO;
+    return false;
 #else
     return std::rename(r.beside.c_str(), r.path.c_str()) == 0;
 #endif

@@ -70,6 +70,15 @@ log_lock::~log_lock() {
         close_file(fd);
 }
 
+void log_lock::ready_for_rename() {
+#ifdef _WIN32
+    while (files_.size() > 1) {
+        close_file(files_.front());
+        files_.erase(files_.begin());
+    }
+#endif
+}
+
 bool log_lock::take(const std::string& path, std::string& why) {
     const int fd = open_shared(path);
     if (fd < 0) {

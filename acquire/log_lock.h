@@ -23,6 +23,11 @@ class log_lock {
     // or another process holds its lock.  Each file taken stays locked:
     // a log set aside is locked in its new file before that is renamed.
     bool take(const std::string& path, std::string& why);
+    // Ready for the file taken last to be renamed over the others.
+    // Windows renames nothing over a file held open, so there every file
+    // but the last is let go, the last one holding the lock from then on;
+    // elsewhere each stays locked until the lock ends.
+    void ready_for_rename();
 
   private:
     std::vector<int> files_; // the descriptors held open

@@ -156,9 +156,11 @@ void replace_log(const std::string& log, const std::string& text, log_lock& lock
                  const log_so_far& so_far) {
     log_replacement r = replacement_of(log, text);
     std::string why;
-    if (!lock.take(r.beside, why) || !replace_synced(r))
-        stop(log + ": cannot set the unfinished part aside: " +
-             (why.empty() ? std::strerror(errno) : why));
+    if (!lock.take(r.beside, why))
+        stop(log + ": cannot set the unfinished part aside: " + why);
+    lock.ready_for_rename();
+    if (!replace_synced(r))
+        stop(log + ": cannot set the unfinished part aside: " + std::strerror(errno));
     if (so_far.set_aside > 0)
         std::fprintf(stderr,
                      "decade-acquire: %s: %zu lines of an unfinished %s set aside as comments\n",

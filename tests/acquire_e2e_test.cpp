@@ -164,10 +164,28 @@ std::string fresh_log(const std::string& name) {
     return (dir / name).string();
 }
 
+// What decade-acquire said, its line ends as LF: Windows writes the error
+// stream in text mode.
 outcome acquire_with(const std::vector<std::string>& args, const std::string& answers) {
     const std::filesystem::path input =
         std::filesystem::current_path() / "acquired" / "answers.txt";
-    return run(test_path("acquire"), sink::pipe, {args, {}, false, 0, written(input, answers)});
+    outcome r =
+        run(test_path("acquire"), sink::pipe, {args, {}, false, 0, written(input, answers)});
+    std::erase(r.err, '\r');
+    return r;
+}
+
+// An argument as the command printed to continue gives it: as typed where
+// a shell takes it so, else quoted as this system's shell quotes.
+std::string as_typed(const std::string& arg) {
+    if (arg.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                              "-_=./:,+@%") == std::string::npos)
+        return arg;
+#ifdef _WIN32
+    return "\"" + arg + "\"";
+#else
+    return "'" + arg + "'";
+#endif
 }
 
 } // namespace
@@ -256,9 +274,9 @@ TEST(AcquireEndToEnd, FieldWithBlanksAroundItResumesWithThePrintedCommand) {
                                            "--settings=1E1:1", log};
     const outcome first = acquire_with(args, "");
     ASSERT_EQ(0, first.exit_code) << first.err;
-    EXPECT_NE(std::string::npos, first.err.find("continue with: decade-acquire " +
-                                                args[0].substr(0) + " '--field=item= Box 4711 ' " +
-                                                "--settings=1E1:1 " + log + " --resume\n"))
+    EXPECT_NE(std::string::npos,
+              first.err.find("continue with: decade-acquire " + args[0] + " " + as_typed(args[1]) +
+                             " --settings=1E1:1 " + as_typed(log) + " --resume\n"))
         << first.err;
     std::vector<std::string> resumed = args;
     resumed.push_back("--resume");
@@ -282,7 +300,7 @@ TEST(AcquireEndToEnd, FaultAfterALargeSettingGivesTheCommandWithResume) {
     EXPECT_NE(std::string::npos,
               r.err.find("decade-acquire: " + log +
                          " holds every setting measured whole; continue with: decade-acquire " +
-                         address_of(meter) + " --readings=100000 --settings=1E1:1-2 " + log +
-                         " --resume\n"))
+                         address_of(meter) + " --readings=100000 --settings=1E1:1-2 " +
+                         as_typed(log) + " --resume\n"))
         << r.err;
 }
