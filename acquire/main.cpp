@@ -25,6 +25,7 @@
 #include "base/calendar.h"
 #include "base/text_format.h"
 #include "base/whole_file.h"
+#include "certificate/lab_file.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ void catch_interrupt() {
 #endif
 }
 
-std::string today() {
+std::chrono::year_month_day today() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
 #ifdef _WIN32
@@ -60,9 +61,9 @@ std::string today() {
     localtime_r(&now, &local);
 #endif
     using namespace std::chrono;
-    return date_text(year_month_day{year{local.tm_year + 1900},
-                                    month{static_cast<unsigned>(local.tm_mon + 1)},
-                                    day{static_cast<unsigned>(local.tm_mday)}});
+    return year_month_day{year{local.tm_year + 1900},
+                          month{static_cast<unsigned>(local.tm_mon + 1)},
+                          day{static_cast<unsigned>(local.tm_mday)}};
 }
 
 // An argument as a shell takes it back.
@@ -142,7 +143,7 @@ run_heading heading_of(const acquire_options& o, const std::string& answer) {
         if (!value.empty() && !given)
             fields.push_back({key, value, 0});
     };
-    add(record_key::date, today());
+    add(record_key::date, date_text(today()));
     add(record_key::reference, now.heading.identity);
     std::sort(fields.begin(), fields.end(),
               [](const record_field& a, const record_field& b) { return a.key < b.key; });
@@ -196,6 +197,38 @@ std::optional<bench_tolerance> tolerance_given(const acquire_options& o) {
     return t;
 }
 
+// The laboratory's file, where one is given: read before the meter is, as
+// a fault in it ends the run.
+std::optional<lab_data> lab_given(const acquire_options& o) {
+    if (o.lab.empty())
+        return std::nullopt;
+    std::string text, why;
+    if (!read_whole_file(o.lab, 1 << 20, text, why))
+        stop(o.lab + ": cannot read the laboratory's file: " + why);
+    lab_data lab;
+    lab_error fault;
+    if (!read_lab(text, lab, fault))
+        stop(lab_diagnostic(o.lab, fault));
+    return lab;
+}
+
+// The meter as the laboratory's file knows it, before anything is written:
+// one whose own calibration has run out measures nothing today, and one
+// the file does not know would make a log no certificate can be issued
+// from.
+void check_meter_due(const std::optional<lab_data>& lab, const std::string& identity,
+                     const acquire_options& o) {
+    if (!lab)
+        return;
+    const std::chrono::year_month_day day = today();
+    const reference_lookup found = look_up_reference(*lab, identity, day);
+    const std::string why = reference_fault(found, identity, day);
+    if (found.state == reference_state::overdue)
+        stop("meter at " + o.meter + ": " + why + ": it measures nothing until it is calibrated");
+    if (found.state == reference_state::unknown)
+        std::fprintf(stderr, "decade-acquire: warning: %s: %s\n", o.lab.c_str(), why.c_str());
+}
+
 // The settings chosen that the log does not hold whole yet.
 session_plan plan_of(const acquire_options& o, const std::optional<log_so_far>& so_far,
                      const std::optional<bench_tolerance>& tolerance) {
@@ -225,13 +258,12 @@ std::FILE* open_transcript(const acquire_options& o) {
 // What a run says at its end, by q or the input's end, or when all is done.
 int finish(const acquire_options& o, std::span<char* const> args, const session_plan& plan,
            const session_outcome& out) {
-    // The verdicts of the settings this run wrote come last.
     std::fprintf(stderr, "decade-acquire: %s: %zu of %zu settings measured, %zu skipped\n",
                  o.log.c_str(), plan.done + out.measured, plan.chosen, out.skipped);
     if (out.stopped)
         std::fprintf(stderr, "decade-acquire: stopped; continue with: %s\n",
                      resume_command(args).c_str());
-    if (plan.tolerance)
+    if (plan.tolerance) // the verdicts of the settings this run wrote, last
         std::fprintf(stderr, "decade-acquire: %s\n",
                      verdict_counts(*plan.tolerance, out.judged).c_str());
     return 0;
@@ -254,7 +286,7 @@ int fault_end(const acquire_options& o, std::span<char* const> args, const std::
 
 // The meter asked who it is, the log made ready, and the session run.
 int acquire(const acquire_options& o, std::span<char* const> args, const meter_dialect& dialect,
-            const std::optional<bench_tolerance>& tolerance) {
+            const std::optional<bench_tolerance>& tolerance, const std::optional<lab_data>& lab) {
     log_lock lock;
     const std::optional<log_so_far> so_far = locked_log(o, lock);
     catch_interrupt();
@@ -273,7 +305,9 @@ int acquire(const acquire_options& o, std::span<char* const> args, const meter_d
             noted->note("decade-acquire: " + where + ", log " + o.log);
         }
         meter m(noted ? static_cast<meter_link&>(*noted) : *link, dialect, timeout);
-        ready_log(o, so_far, heading_of(o, m.identify()), lock);
+        const run_heading heading = heading_of(o, m.identify());
+        check_meter_due(lab, heading.heading.identity, o);
+        ready_log(o, so_far, heading, lock);
         written = true;
         const session_plan plan = plan_of(o, so_far, tolerance);
         return finish(o, args, plan, run_session(plan, m, stdin, stderr, asked));
@@ -297,7 +331,7 @@ int run(std::span<char* const> args) {
         return 2;
     }
     const meter_dialect dialect = dialect_of(o);
-    return acquire(o, args, dialect, tolerance_given(o));
+    return acquire(o, args, dialect, tolerance_given(o), lab_given(o));
 }
 
 } // namespace

@@ -28,6 +28,8 @@ const std::string& usage_text() {
         "  --timeout=SECONDS    for each answer of the meter (%u)\n"
         "  --transcript=FILE    every line sent and received, with the time\n"
         "  --tolerance=FILE     the box's tolerance file: each setting's verdict at the bench\n"
+        "  --lab=FILE           the laboratory's file: the meter refused once its calibration is "
+        "due\n"
         "  --resume             continue LOG where an earlier run stopped\n",
         default_port, default_baud, default_readings, default_settle, default_timeout_s);
     return text;
@@ -101,6 +103,10 @@ std::string transcript_option(std::string_view v, acquire_options& o) {
     o.transcript = v;
     return v.empty() ? "--transcript needs a file" : "";
 }
+std::string lab_option(std::string_view v, acquire_options& o) {
+    o.lab = v;
+    return v.empty() ? "--lab needs a file" : "";
+}
 std::string tolerance_option(std::string_view v, acquire_options& o) {
     o.tolerance = v;
     return v.empty() ? "--tolerance needs a file" : "";
@@ -115,11 +121,17 @@ struct option {
     reader read;           // cppcheck-suppress unusedStructMember
 };
 constexpr option options[] = {
-    {"--meter=", meter_option},           {"--baud=", baud_option},
-    {"--readings=", readings_option},     {"--settle=", settle_option},
-    {"--settings=", settings_option},     {"--field=", field_option},
-    {"--meter-file=", meter_file_option}, {"--timeout=", timeout_option},
-    {"--transcript=", transcript_option}, {"--tolerance=", tolerance_option},
+    {"--meter=", meter_option},
+    {"--baud=", baud_option},
+    {"--readings=", readings_option},
+    {"--settle=", settle_option},
+    {"--settings=", settings_option},
+    {"--field=", field_option},
+    {"--meter-file=", meter_file_option},
+    {"--timeout=", timeout_option},
+    {"--transcript=", transcript_option},
+    {"--tolerance=", tolerance_option},
+    {"--lab=", lab_option},
     {"--resume", resume_option},
 };
 

@@ -23,7 +23,8 @@ struct acquire_options {
     std::vector<setting> settings;
     std::vector<record_field> fields; // in the record's order of keys
     std::string meter_file, transcript;
-    std::string tolerance;              // the box's tolerance file: a verdict for each setting
+    std::string tolerance; // the box's tolerance file: a verdict for each setting
+    std::string lab;       // the laboratory's file: the meter's own calibration checked
     double timeout = default_timeout_s; // seconds, for each answer
     bool resume = false;
     std::string log;

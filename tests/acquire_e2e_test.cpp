@@ -304,3 +304,34 @@ TEST(AcquireEndToEnd, FaultAfterALargeSettingGivesTheCommandWithResume) {
                          as_typed(log) + " --resume\n"))
         << r.err;
 }
+
+// The laboratory's file knows the meter: one whose own calibration has run
+// out is refused before anything is written, one it does not know is
+// warned of and measures.
+TEST(AcquireEndToEnd, MeterPastItsDueDateIsRefusedAndAnUnknownOneWarnedOf) {
+    const std::filesystem::path lab = std::filesystem::current_path() / "acquired" / "lab.txt";
+    written(lab, "name = Lab\naddress = Street 1\napprover = A. Meier, quality manager\n"
+                 "reference = FAKE,DECADE-METER | Calibrated by B | due 2020-01-31\n");
+    const std::string log = fresh_log("overdue.txt");
+    fake_meter meter(box_meter());
+    const outcome r =
+        acquire_with({address_of(meter), "--settings=1E1:1", "--lab=" + lab.string(), log}, "\n");
+    EXPECT_EQ(1, r.exit_code);
+    EXPECT_NE(std::string::npos,
+              r.err.find("decade-acquire: meter at 127.0.0.1:" + std::to_string(meter.port()) +
+                         ": reference 'FAKE,DECADE-METER,0,1.0' was due on 2020-01-31, before "))
+        << r.err;
+    EXPECT_EQ(0u, meter.confs());
+    EXPECT_EQ("", file_text(log.c_str()));
+
+    written(lab, "name = Lab\naddress = Street 1\napprover = A. Meier, quality manager\n"
+                 "reference = DMM 7 | Calibrated by B | due 2099-01-31\n");
+    const outcome unknown =
+        acquire_with({address_of(meter), "--settings=1E1:1", "--lab=" + lab.string(), log}, "\n");
+    EXPECT_EQ(0, unknown.exit_code) << unknown.err;
+    EXPECT_NE(std::string::npos,
+              unknown.err.find("decade-acquire: warning: " + lab.string() +
+                               ": reference 'FAKE,DECADE-METER,0,1.0' has no entry in the "
+                               "laboratory's file\n"))
+        << unknown.err;
+}
