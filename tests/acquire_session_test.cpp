@@ -96,7 +96,8 @@ tolerance_data tolerance_of_text(const char* text) {
 // Each answer as the operator gives it to the 10 Ω and 20 Ω settings:
 // Enter measures, s skips, q and the input's end stop, k keeps readings
 // that did not pass the checks and means nothing before, and anything
-// else, a long line whole, is asked again.  The meter is asked exactly as
+// else, a long line whole, is asked again; k cannot keep a reading the log
+// cannot hold.  The meter is asked exactly as
 // scripted: a setting skipped or stopped at sends it nothing.
 TEST(AcquireSession, EachAnswerToAPromptDoesWhatItSays) {
     const std::string ten = "10.0001,10.0002", twenty = "20.0001,20.0002";
@@ -113,6 +114,7 @@ TEST(AcquireSession, EachAnswerToAPromptDoesWhatItSays) {
         {"\n", {ten}, "asked 2, wrote 10 Ω, skipped 0, stopped"},
         {"x\nk\n s \ns\n", {}, "asked 4, wrote , skipped 2, done"},
         {"\nk\nq\n", {twenty}, "asked 3, wrote 10 Ω, skipped 0, stopped"},
+        {"\nk\nq\n", {"1e39,10.0002"}, "asked 3, wrote , skipped 0, stopped"}, // no float holds it
         {"\n\nq\n", {twenty, ten}, "asked 3, wrote 10 Ω, skipped 0, stopped"},
         {"\ns\nq\n", {twenty}, "asked 3, wrote , skipped 1, stopped"},
         {"\n" + long_line + "q\n", {twenty}, "asked 3, wrote , skipped 0, stopped"},

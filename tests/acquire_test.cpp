@@ -307,37 +307,6 @@ TEST(AcquireOptions, FieldIsTrimmedAsTheLogReadsItAndFitsALine) {
     }
 }
 
-// Readings the log cannot hold are never written, whatever the operator
-// answers: k is refused for them.
-TEST(AcquireSession, KeepCannotKeepReadingsTheLogCannotHold) {
-    const std::filesystem::path log = test_file("acquire-keep.txt"),
-                                input = test_file("acquire-keep-input.txt"),
-                                said = test_file("acquire-keep-err.txt");
-    written(input, "\nk\nq\n");
-    const meter_dialect d;
-    scripted_link link;
-    link.answer("+0,\"No error\"").answer("1e39");
-    meter m(link, d, std::chrono::seconds(1));
-    session_plan plan;
-    plan.settings = {{3, 1}};
-    plan.chosen = 1;
-    plan.readings = 1;
-    plan.settle = 0;
-    plan.log = log.string();
-    std::FILE* in = std::fopen(input.string().c_str(), "rb");
-    std::FILE* err = std::fopen(said.string().c_str(), "wb");
-    ASSERT_TRUE(in && err);
-    const session_outcome out = run_session(plan, m, in, err, [] { return false; });
-    std::fclose(in);
-    std::fclose(err);
-    EXPECT_TRUE(out.stopped);
-    EXPECT_EQ(0u, out.measured);
-    EXPECT_FALSE(std::filesystem::exists(log));
-    EXPECT_NE(std::string::npos,
-              text_of(said).find("the 300 Ω setting (position 3, decade 1E2): k cannot keep a "
-                                 "reading the log cannot hold\n"));
-}
-
 // Ctrl-C while a setting is synced ends the session there, not at the
 // next prompt's answer (at a terminal, the operator's next Enter).
 TEST(AcquireSession, InterruptWhileASettingIsWrittenEndsBeforeTheNextPrompt) {
