@@ -44,6 +44,9 @@ struct meter_dialect {
 // does not know or one given twice.
 bool read_meter_file(std::string_view text, meter_dialect& dialect, key_file_error& error);
 
+// The name of a line end's bytes as a meter file writes it: "LF" for "\n".
+std::string_view line_end_name(std::string_view bytes);
+
 // `command` with {range} and {nominal} replaced by the figures in ohms, as
 // the shortest decimal text: "CONF:FRES 1000".
 std::string with_figures(std::string_view command, double range, double nominal);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "acquire/address.h"
 #include "acquire/plan.h"
 #include "base/calendar.h"
 #include "log/text_syntax.h"
@@ -34,7 +35,11 @@ using reader = std::string (*)(std::string_view value, acquire_options& o);
 
 std::string meter_option(std::string_view v, acquire_options& o) {
     o.meter = v;
-    return v.empty() ? "--meter needs an address" : "";
+    meter_address address;
+    std::string error;
+    if (v.empty())
+        return "--meter needs an address";
+    return read_meter_address(v, default_port, address, error) ? "" : "--meter: " + error;
 }
 std::string baud_option(std::string_view v, acquire_options& o) {
     return whole(v, o.baud, 50u, 4'000'000u) ? "" : "--baud takes a speed in bits per second";
@@ -148,13 +153,4 @@ bool read_acquire_options(std::span<char* const> args, acquire_options& o, std::
     else if (o.log.empty())
         error = "no LOG: the file the readings go to";
     return error.empty();
-}
-
-bool is_serial(const std::string& address) {
-    if (address.starts_with("/dev/"))
-        return true;
-    unsigned n = 0;
-    const std::string_view digits =
-        std::string_view(address).substr(std::min<std::size_t>(3, address.size()));
-    return (address.starts_with("COM") || address.starts_with("com")) && whole(digits, n, 1u, 256u);
 }

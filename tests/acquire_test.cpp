@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "acquire/address.h"
 #include "acquire/check.h"
 #include "acquire/dialect.h"
 #include "acquire/log_file.h"
 #include "acquire/meter.h"
+#include "acquire/options.h"
 #include "acquire/plan.h"
 #include "scripted_link.h"
 
@@ -164,4 +166,60 @@ TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
     EXPECT_EQ("6: the 20 Ω setting (position 2, decade 1E1) holds 1 of its 2 readings, and is not "
               "the last: not a log to continue",
               error);
+}
+
+// What a user writes for a meter's address: where the port is, an IPv6
+// address in brackets or alone, and a serial device.
+TEST(AcquireAddress, HostAndPortOrDeviceAsUsersWriteThem) {
+    const struct {
+        const char* address;
+        const char* read; // host and port, or the device
+    } cases[] = {
+        {"10.0.0.7", "10.0.0.7 5025"},
+        {"meter.lab:5026", "meter.lab 5026"},
+        {"meter.lab:65535", "meter.lab 65535"},
+        {"meter.lab:1", "meter.lab 1"},
+        {"[::1]:5026", "::1 5026"},
+        {"[fe80::1%eth0]:5026", "fe80::1%eth0 5026"},
+        {"[::1]", "::1 5025"},
+        {"fe80::1", "fe80::1 5025"},
+        {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"COM3", "COM3"},
+        {"com256", "com256"},
+        {"COM257", "COM257 5025"},
+    };
+    for (const auto& c : cases) {
+        meter_address a;
+        std::string error;
+        EXPECT_TRUE(read_meter_address(c.address, 5025, a, error)) << c.address << ": " << error;
+        EXPECT_EQ(c.read, a.device.empty() ? a.host + " " + std::to_string(a.port) : a.device);
+    }
+}
+
+// An address a meter cannot be at is a bad option, found before anything
+// is connected to: a port that would wrap round reaches another service.
+TEST(AcquireOptions, MeterAddressThatCannotBeIsRefused) {
+    const struct {
+        const char* address;
+        const char* said;
+    } cases[] = {
+        {"127.0.0.1:70000",
+         "--meter: the port of '127.0.0.1:70000' is not a number from 1 to 65535"},
+        {"127.0.0.1:0", "--meter: the port of '127.0.0.1:0' is not a number from 1 to 65535"},
+        {"meter.lab:", "--meter: the port of 'meter.lab:' is not a number from 1 to 65535"},
+        {"meter.lab:50x", "--meter: the port of 'meter.lab:50x' is not a number from 1 to 65535"},
+        {":5025", "--meter: ':5025' names no host"},
+        {"[]:5025", "--meter: '[]:5025' names no host"},
+        {"[::1:5025", "--meter: '[::1:5025' has no ']' to close its IPv6 address"},
+        {"[::1]5025", "--meter: '[::1]5025' has '5025' after its ']', not ':PORT'"},
+    };
+    for (const auto& c : cases) {
+        const std::string meter = std::string("--meter=") + c.address;
+        char log[] = "box.txt";
+        char* const args[] = {const_cast<char*>(meter.c_str()), log};
+        acquire_options o;
+        std::string error;
+        EXPECT_FALSE(read_acquire_options(args, o, error)) << c.address;
+        EXPECT_EQ(c.said, error);
+    }
 }
