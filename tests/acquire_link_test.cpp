@@ -69,6 +69,35 @@ TEST(AcquireLink, AnAnswerIsBoundedInTimeAcrossItsBytesAndInLength) {
     }
 }
 
+// An answer ends where the meter file's line end says; a CR before an LF
+// is no part of it, and an answer with another line end is none.
+TEST(AcquireLink, AnAnswerEndsWithTheLineEndOfTheMeterFile) {
+    const struct {
+        const char* said; // the identity, or the fault
+        const char* meters_end;
+        const char* files_end;
+    } cases[] = {
+        {"FAKE,DECADE-METER,0,1.0", "\r\n", "\n"},
+        {"FAKE,DECADE-METER,0,1.0", "\r\n", "\r\n"},
+        {"FAKE,DECADE-METER,0,1.0", "\r", "\r"},
+        {"an answer begun, but no line end (CR LF) within 1 s", "\n", "\r\n"},
+    };
+    for (const auto& c : cases) {
+        meter_options o;
+        o.line_end = c.meters_end;
+        fake_meter meter(o);
+        std::string said;
+        try {
+            auto link = open_link("127.0.0.1", meter.port(), 9600, 1s, [] { return false; });
+            link->send("*IDN?\n");
+            said = link->receive(c.files_end, 1s);
+        } catch (const link_fault& f) {
+            said = f.what;
+        }
+        EXPECT_EQ(c.said, said) << c.files_end;
+    }
+}
+
 // HOST:PORT, HOST with the port given apart, and IPv6 in brackets, where
 // the machine has an IPv6 loopback.
 TEST(AcquireLink, ReachesTheMeterAtTheAddressesUsersWrite) {

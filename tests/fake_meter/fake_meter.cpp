@@ -363,7 +363,7 @@ void act(const connection_ptr& c, reply r) {
         c->hung = true;
         return read_line(c);
     case action::answer:
-        return send(c, r.text + '\n', false);
+        return send(c, r.text + c->box.options.line_end, false);
     case action::drop:
         return send(c, std::move(r.text), true);
     case action::stream:
@@ -492,7 +492,7 @@ void serve_lines(fake_meter::impl& m, std::string& pending, bool& hung) {
         if (r.what == action::stream)
             stream_all(m, r);
         if (r.what == action::answer)
-            r.text += '\n';
+            r.text += m.box.options.line_end;
         if (r.what == action::answer || r.what == action::drop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(m.box.options.delay_ms));
             write_all(m, r.text);

@@ -60,7 +60,8 @@ struct meter_options {
     std::vector<fake_fault> faults;
     unsigned per_read = 1; // readings per READ?
     std::string idn = "FAKE,DECADE-METER,0,1.0";
-    unsigned delay_ms = 0; // before each answer
+    std::string line_end = "\n"; // after each answer
+    unsigned delay_ms = 0;       // before each answer
     fake_link link = fake_link::tcp;
     std::uint16_t port = 0; // 0: any free port
     bool ipv6 = false;      // on ::1 rather than 127.0.0.1
