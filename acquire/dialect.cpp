@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/text_format.h"
+#include "readings.h"
 
 namespace {
 
@@ -81,4 +82,12 @@ std::string with_figures(std::string_view command, double range, double nominal)
             at += figure.size();
         }
     return out;
+}
+
+double range_of(setting at) {
+    const double nominal = static_cast<double>(at.p) * decades[at.d];
+    double range = 10;
+    while (range < nominal)
+        range *= 10;
+    return range;
 }

@@ -40,6 +40,7 @@
 #include "audit/log_audit.h"
 #include "base/whole_file.h"
 #include "history/assemble.h"
+#include "history/history_summary.h"
 #include "judgement/conformity.h"
 #include "judgement/tolerance_file.h"
 #include "log/calibration_record.h"
