@@ -17,7 +17,7 @@ struct link_fault {
 
 // The longest answer awaited: a line without its line end by then is a
 // fault, not more memory.  Some four thousand readings in one answer.
-inline constexpr std::size_t longest_answer = 64 * 1024;
+inline constexpr std::size_t longest_answer = std::size_t{64} * 1024;
 
 class meter_link {
   public:

@@ -40,11 +40,11 @@ constexpr std::size_t longest_line = 4096;
 // The answers that do not end: a stream in chunks, fast, bounded so that a
 // client that does not bound its answers fails by its timeout rather than
 // by the memory; a trickle, slow; and a line longer than a client takes.
-constexpr std::size_t stream_chunk = 64 * 1024;
+constexpr std::size_t stream_chunk = std::size_t{64} * 1024;
 constexpr unsigned stream_chunks = 256;
 constexpr unsigned trickle_bytes = 600;
 constexpr std::chrono::milliseconds trickle_pause{100};
-constexpr std::size_t long_line_bytes = 100 * 1024;
+constexpr std::size_t long_line_bytes = std::size_t{100} * 1024;
 
 struct dial_stop {
     double nominal;  // cppcheck-suppress unusedStructMember ; ohms, 0 an open circuit
