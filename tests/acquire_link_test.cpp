@@ -2,6 +2,7 @@
 // answer is bounded in time across all its bytes and in length, Ctrl-C
 // ends a wait, and the addresses users write reach the meter.
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <system_error>
