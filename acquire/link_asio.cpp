@@ -12,6 +12,8 @@ using namespace std::chrono_literals;
 
 // Ctrl-C is looked for this often while a wait lasts.
 constexpr auto slice = 100ms;
+// A meter that takes no more of a command for this long is not listening.
+constexpr std::chrono::milliseconds longest_send = 10s;
 
 std::string seconds_text(std::chrono::milliseconds t) {
     return format("%.3g s", static_cast<double>(t.count()) / 1000);
@@ -74,9 +76,9 @@ template <typename Stream> class stream_link : public meter_link {
                               error = ec;
                               done = true;
                           });
-        const waited how = wait(*io_, done, 10s, interrupted_, [this] { cancel(); });
+        const waited how = wait(*io_, done, longest_send, interrupted_, [this] { cancel(); });
         if (how != waited::done)
-            throw unfinished(how, "room to send", 10s);
+            throw unfinished(how, "room to send", longest_send);
         if (error)
             throw link_fault{"sending failed: " + said(error)};
     }
