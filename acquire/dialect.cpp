@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/text_format.h"
+#include "readings.h"
 
 namespace {
 
@@ -64,6 +65,12 @@ bool read_meter_file(std::string_view text, meter_dialect& dialect, key_file_err
         text, [&](const key_value_line& kv) { read_line(kv, dialect, seen); }, error);
 }
 
+std::string_view line_end_name(std::string_view bytes) {
+    const auto end = std::find_if(std::begin(line_ends), std::end(line_ends),
+                                  [&](const line_end_word& w) { return w.bytes == bytes; });
+    return end == std::end(line_ends) ? bytes : end->word;
+}
+
 std::string with_figures(std::string_view command, double range, double nominal) {
     const std::pair<std::string_view, double> fields[] = {{"{range}", range},
                                                           {"{nominal}", nominal}};
@@ -75,4 +82,12 @@ std::string with_figures(std::string_view command, double range, double nominal)
             at += figure.size();
         }
     return out;
+}
+
+double range_of(setting at) {
+    const double nominal = static_cast<double>(at.p) * decades[at.d];
+    double range = 10;
+    while (range < nominal)
+        range *= 10;
+    return range;
 }

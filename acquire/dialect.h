@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "log/setting_finder.h"
 #include "log/text_syntax.h"
 
 struct meter_dialect {
@@ -43,6 +44,14 @@ struct meter_dialect {
 // saying where and what is wrong, for a line that does not read, a key it
 // does not know or one given twice.
 bool read_meter_file(std::string_view text, meter_dialect& dialect, key_file_error& error);
+
+// The name of a line end's bytes as a meter file writes it: "LF" for "\n".
+std::string_view line_end_name(std::string_view bytes);
+
+// The meter range a setting is read on, its configure command's {range}:
+// the smallest power of ten at or above its nominal value (10 Ω for 10 Ω,
+// 1 kΩ for 300 Ω).
+double range_of(setting at);
 
 // `command` with {range} and {nominal} replaced by the figures in ohms, as
 // the shortest decimal text: "CONF:FRES 1000".

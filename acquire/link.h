@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -14,13 +15,18 @@ struct link_fault {
     std::string what;
 };
 
+// The longest answer awaited: a line without its line end by then is a
+// fault, not more memory.  Some four thousand readings in one answer.
+inline constexpr std::size_t longest_answer = std::size_t{64} * 1024;
+
 class meter_link {
   public:
     virtual ~meter_link() = default;
     // Sends `text` whole, its line end included.
     virtual void send(std::string_view text) = 0;
-    // The next line, without `line_end`, within `timeout`; throws a
-    // link_fault when none comes or the line is lost.
+    // The next line, without `line_end`, within `timeout` for all its
+    // bytes; throws a link_fault when none comes, the line is lost or it
+    // runs past longest_answer.
     virtual std::string receive(std::string_view line_end, std::chrono::milliseconds timeout) = 0;
 };
 

@@ -2,7 +2,8 @@
 
 #include <asio.hpp>
 
-#include "acquire/options.h"
+#include "acquire/address.h"
+#include "acquire/dialect.h"
 #include "base/text_format.h"
 
 namespace {
@@ -11,30 +12,46 @@ using namespace std::chrono_literals;
 
 // Ctrl-C is looked for this often while a wait lasts.
 constexpr auto slice = 100ms;
+// A meter that takes no more of a command for this long is not listening.
+constexpr std::chrono::milliseconds longest_send = 10s;
 
 std::string seconds_text(std::chrono::milliseconds t) {
     return format("%.3g s", static_cast<double>(t.count()) / 1000);
 }
 
-// Runs the context until `done`, `timeout` or Ctrl-C: the last two throw.
-void wait(asio::io_context& io, const bool& done, std::chrono::milliseconds timeout,
-          const std::function<bool()>& interrupted, const std::function<void()>& cancel,
-          const std::string& waiting_for) {
+enum class waited { done, timed_out, interrupted };
+
+// Whether a wait that ends at `end` is cut short now, and why.
+waited cut_short(const std::function<bool()>& interrupted,
+                 std::chrono::steady_clock::time_point end) {
+    if (interrupted())
+        return waited::interrupted;
+    return std::chrono::steady_clock::now() >= end ? waited::timed_out : waited::done;
+}
+
+// Runs the context until `done`, `timeout` or Ctrl-C; the last two cancel
+// the work and run it out.
+waited wait(asio::io_context& io, const bool& done, std::chrono::milliseconds timeout,
+            const std::function<bool()>& interrupted, const std::function<void()>& cancel) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     io.restart();
     while (!done) {
-        if (interrupted()) {
+        if (const waited why = cut_short(interrupted, end); why != waited::done) {
             cancel();
             io.run();
-            throw link_fault{"interrupted (Ctrl-C)"};
-        }
-        if (std::chrono::steady_clock::now() >= end) {
-            cancel();
-            io.run();
-            throw link_fault{"no " + waiting_for + " within " + seconds_text(timeout)};
+            return why;
         }
         io.run_for(slice);
     }
+    return waited::done;
+}
+
+// A wait that did not end in `done`, as a fault.
+link_fault unfinished(waited how, const std::string& waiting_for,
+                      std::chrono::milliseconds timeout) {
+    return how == waited::interrupted
+               ? link_fault{"interrupted (Ctrl-C)"}
+               : link_fault{"no " + waiting_for + " within " + seconds_text(timeout)};
 }
 
 std::string said(const asio::error_code& ec) {
@@ -59,24 +76,38 @@ template <typename Stream> class stream_link : public meter_link {
                               error = ec;
                               done = true;
                           });
-        wait(
-            *io_, done, 10s, interrupted_, [this] { cancel(); }, "room to send");
+        const waited how = wait(*io_, done, longest_send, interrupted_, [this] { cancel(); });
+        if (how != waited::done)
+            throw unfinished(how, "room to send", longest_send);
         if (error)
             throw link_fault{"sending failed: " + said(error)};
     }
 
+    // The deadline and the bound on pending_ hold for the whole answer, not
+    // each read: a meter that sends without a line end, however slowly or
+    // fast, ends the wait.
     std::string receive(std::string_view line_end, std::chrono::milliseconds timeout) override {
         bool done = false;
         asio::error_code error;
         std::size_t length = 0;
-        asio::async_read_until(stream_, asio::dynamic_buffer(pending_), std::string(line_end),
+        asio::async_read_until(stream_, asio::dynamic_buffer(pending_, longest_answer),
+                               std::string(line_end),
                                [&](const asio::error_code& ec, std::size_t n) {
                                    error = ec;
                                    length = n;
                                    done = true;
                                });
-        wait(
-            *io_, done, timeout, interrupted_, [this] { cancel(); }, "answer");
+        const waited how = wait(*io_, done, timeout, interrupted_, [this] { cancel(); });
+        if (how == waited::timed_out && !pending_.empty())
+            throw link_fault{"an answer begun, but no line end (" +
+                             std::string(line_end_name(line_end)) + ") within " +
+                             seconds_text(timeout)};
+        if (how != waited::done)
+            throw unfinished(how, "answer", timeout);
+        if (error == asio::error::not_found)
+            throw link_fault{"an answer of more than " + std::to_string(longest_answer / 1024) +
+                             " KiB without a line end (" + std::string(line_end_name(line_end)) +
+                             ")"};
         if (error)
             throw link_fault{pending_.empty() ? said(error)
                                               : said(error) + " in the middle of an answer"};
@@ -99,19 +130,18 @@ template <typename Stream> class stream_link : public meter_link {
     std::string pending_;
 };
 
-std::unique_ptr<meter_link> open_socket(const std::string& address, unsigned port,
+// An IPv6 address is taken as written: looked up as a name, it would be
+// refused where the machine has no IPv6 address but its loopback.
+std::unique_ptr<meter_link> open_socket(const meter_address& address,
                                         std::chrono::milliseconds timeout,
                                         std::function<bool()> interrupted) {
     auto io = std::make_unique<asio::io_context>();
-    std::string host = address, service = std::to_string(port);
-    if (const std::size_t colon = address.rfind(':');
-        colon != std::string::npos && address.find(':') == colon) {
-        host = address.substr(0, colon);
-        service = address.substr(colon + 1);
-    }
     asio::ip::tcp::resolver resolver(*io);
+    const auto flags = address.host.find(':') != std::string::npos
+                           ? asio::ip::resolver_base::numeric_host
+                           : asio::ip::resolver_base::address_configured;
     asio::error_code ec;
-    const auto endpoints = resolver.resolve(host, service, ec);
+    const auto endpoints = resolver.resolve(address.host, std::to_string(address.port), flags, ec);
     if (ec)
         throw link_fault{"cannot find the host: " + ec.message()};
     asio::ip::tcp::socket socket(*io);
@@ -121,13 +151,12 @@ std::unique_ptr<meter_link> open_socket(const std::string& address, unsigned por
                             ec = e;
                             done = true;
                         });
-    wait(
-        *io, done, timeout, interrupted,
-        [&] {
-            asio::error_code ignored;
-            socket.close(ignored);
-        },
-        "connection");
+    const waited how = wait(*io, done, timeout, interrupted, [&] {
+        asio::error_code ignored;
+        socket.close(ignored);
+    });
+    if (how != waited::done)
+        throw unfinished(how, "connection", timeout);
     if (ec)
         throw link_fault{"cannot connect: " + ec.message()};
     socket.set_option(asio::ip::tcp::no_delay(true), ec);
@@ -165,6 +194,10 @@ std::unique_ptr<meter_link> open_serial(const std::string& device, unsigned baud
 std::unique_ptr<meter_link> open_link(const std::string& address, unsigned port, unsigned baud,
                                       std::chrono::milliseconds timeout,
                                       std::function<bool()> interrupted) {
-    return is_serial(address) ? open_serial(address, baud, std::move(interrupted))
-                              : open_socket(address, port, timeout, std::move(interrupted));
+    meter_address where;
+    std::string error;
+    if (!read_meter_address(address, port, where, error))
+        throw link_fault{error};
+    return where.device.empty() ? open_socket(where, timeout, std::move(interrupted))
+                                : open_serial(where.device, baud, std::move(interrupted));
 }

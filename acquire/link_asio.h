@@ -11,9 +11,10 @@
 
 #include "acquire/link.h"
 
-// Connects to `address`: HOST:PORT, HOST (port `port`), or a serial device
-// at `baud`, 8 data bits, no parity, 1 stop bit.  Throws a link_fault
-// ("connection refused", "no such device") when it cannot.
+// Connects to `address`, as address.h reads it (a host without a port on
+// `port`), or to a serial device at `baud`, 8 data bits, no parity, 1 stop
+// bit.  Throws a link_fault ("connection refused", "no such device") when
+// it cannot.
 std::unique_ptr<meter_link> open_link(const std::string& address, unsigned port, unsigned baud,
                                       std::chrono::milliseconds timeout,
                                       std::function<bool()> interrupted);

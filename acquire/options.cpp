@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "acquire/address.h"
 #include "acquire/plan.h"
 #include "base/calendar.h"
 #include "base/text_format.h"
@@ -16,7 +17,8 @@ namespace {
 const std::string& usage_text() {
     static const std::string text = format(
         "usage: decade-acquire --meter=ADDRESS [options] LOG\n"
-        "  ADDRESS  HOST:PORT or HOST (port %u), or a serial device (/dev/ttyUSB0, COM3)\n"
+        "  ADDRESS  HOST:PORT, [IPv6]:PORT or HOST (port %u), or a serial device (/dev/ttyUSB0, "
+        "COM3)\n"
         "  --baud=N             a serial device's speed, 8 data bits, no parity, 1 stop bit "
         "(%u)\n"
         "  --readings=N         readings kept per setting (%zu)\n"
@@ -50,7 +52,11 @@ using reader = std::string (*)(std::string_view value, acquire_options& o);
 
 std::string meter_option(std::string_view v, acquire_options& o) {
     o.meter = v;
-    return v.empty() ? "--meter needs an address" : "";
+    meter_address address;
+    std::string error;
+    if (v.empty())
+        return "--meter needs an address";
+    return read_meter_address(v, default_port, address, error) ? "" : "--meter: " + error;
 }
 std::string baud_option(std::string_view v, acquire_options& o) {
     return whole(v, o.baud, 50u, 4'000'000u) ? "" : "--baud takes a speed in bits per second";
@@ -173,13 +179,4 @@ bool read_acquire_options(std::span<char* const> args, acquire_options& o, std::
     else if (o.log.empty())
         error = "no LOG: the file the readings go to";
     return error.empty();
-}
-
-bool is_serial(const std::string& address) {
-    if (address.starts_with("/dev/"))
-        return true;
-    unsigned n = 0;
-    const std::string_view digits =
-        std::string_view(address).substr(std::min<std::size_t>(3, address.size()));
-    return (address.starts_with("COM") || address.starts_with("com")) && whole(digits, n, 1u, 256u);
 }

@@ -37,7 +37,3 @@ extern const char* const acquire_usage;
 // with `error` saying what is wrong, for anything it does not take.
 bool read_acquire_options(std::span<char* const> args, acquire_options& options,
                           std::string& error);
-
-// Whether `address` names a serial device (/dev/ttyUSB0, COM3) rather than
-// a host.
-bool is_serial(const std::string& address);

@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "analysis/grid.h"
-#include "readings.h"
 
 namespace {
 
@@ -69,12 +68,4 @@ bool read_settings_list(std::string_view list, std::vector<setting>& chosen, std
         if (taken[at.p][at.d])
             chosen.push_back(at);
     return true;
-}
-
-double range_of(setting at) {
-    const double nominal = static_cast<double>(at.p) * decades[at.d];
-    double range = 10;
-    while (range < nominal)
-        range *= 10;
-    return range;
 }

@@ -17,7 +17,3 @@ std::vector<setting> all_settings();
 // range of positions (1E3:4-7).  False, with `error` saying what is wrong,
 // for a list that does not read.
 bool read_settings_list(std::string_view list, std::vector<setting>& chosen, std::string& error);
-
-// The meter range a setting is read on: the smallest power of ten at or
-// above its nominal value (10 Ω for 10 Ω, 1 kΩ for 300 Ω).
-double range_of(setting at);

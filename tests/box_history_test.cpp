@@ -17,6 +17,7 @@
 #include "base/text_format.h"
 #include "history/assemble.h"
 #include "history/earlier_results.h"
+#include "history/history_summary.h"
 #include "judgement/conformity.h"
 #include "log/log_reader.h"
 #include "results/page_parts.h"

@@ -53,6 +53,7 @@
 #include "certificate/lab_file.h"
 #include "certificate/pdf_document.h"
 #include "history/assemble.h"
+#include "history/history_summary.h"
 #include "judgement/conformity.h"
 #include "judgement/tolerance_file.h"
 #include "log/calibration_record.h"

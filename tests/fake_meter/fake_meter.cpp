@@ -37,6 +37,15 @@ constexpr double open_circuit = 9.9e37;
 // A line longer than any command ends the connection rather than the memory.
 constexpr std::size_t longest_line = 4096;
 
+// The answers that do not end: a stream in chunks, fast, bounded so that a
+// client that does not bound its answers fails by its timeout rather than
+// by the memory; a trickle, slow; and a line longer than a client takes.
+constexpr std::size_t stream_chunk = std::size_t{64} * 1024;
+constexpr unsigned stream_chunks = 256;
+constexpr unsigned trickle_bytes = 600;
+constexpr std::chrono::milliseconds trickle_pause{100};
+constexpr std::size_t long_line_bytes = std::size_t{100} * 1024;
+
 struct dial_stop {
     double nominal;  // cppcheck-suppress unusedStructMember ; ohms, 0 an open circuit
     double position; // cppcheck-suppress unusedStructMember
@@ -85,11 +94,14 @@ enum class action {
     answer, // send the text and a line end
     hang,   // send nothing, now or later on this connection
     drop,   // send the text alone, then close the connection
+    stream, // send the text `times` times, `pause` apart, then as hang
 };
 
 struct reply {
     action what = action::none;
     std::string text;
+    unsigned times = 1;                 // cppcheck-suppress unusedStructMember
+    std::chrono::milliseconds pause{0}; // cppcheck-suppress unusedStructMember
 };
 
 // Box-Muller from the engine's raw output: the engine's sequence is the
@@ -133,6 +145,14 @@ std::string readings(box_state& box, bool open) {
         line += figure(open ? open_circuit : reading(box));
     }
     return line;
+}
+
+// Readings, each followed by a comma, to at least `bytes` in all.
+std::string readings_of_size(box_state& box, std::size_t bytes) {
+    std::string text;
+    while (text.size() < bytes)
+        text += figure(reading(box)) + ',';
+    return text;
 }
 
 // The fault the Nth READ? (or, for `error`, CONF:FRES) meets: the first listed.
@@ -196,6 +216,15 @@ reply read_box(box_state& box, std::string_view) {
         return {action::hang, {}};
     if (fault == fault_kind::garbage)
         return {action::answer, "GARBAGE"};
+    if (fault == fault_kind::stream)
+        return {action::stream, readings_of_size(box, stream_chunk), stream_chunks};
+    if (fault == fault_kind::trickle)
+        return {action::stream, "1", trickle_bytes, trickle_pause};
+    if (fault == fault_kind::long_line) {
+        std::string line = readings_of_size(box, long_line_bytes);
+        line.pop_back(); // the last comma
+        return {action::answer, line};
+    }
     std::string line = readings(box, fault == fault_kind::open);
     if (fault == fault_kind::drop)
         return {action::drop, line.substr(0, line.size() / 2)};
@@ -307,6 +336,25 @@ void send(const connection_ptr& c, std::string text, bool then_close) {
     });
 }
 
+// The stream's text sent `left` more times, `pause` apart; then the
+// connection answers nothing more.
+void stream_out(const connection_ptr& c, unsigned left, std::chrono::milliseconds pause) {
+    if (left == 0) {
+        c->hung = true;
+        return read_line(c);
+    }
+    asio::async_write(c->socket, asio::buffer(c->out),
+                      [c, left, pause](std::error_code failure, std::size_t) {
+                          if (failure)
+                              return;
+                          c->timer.expires_after(pause);
+                          c->timer.async_wait([c, left, pause](std::error_code stopped) {
+                              if (!stopped)
+                                  stream_out(c, left - 1, pause);
+                          });
+                      });
+}
+
 void act(const connection_ptr& c, reply r) {
     switch (r.what) {
     case action::none:
@@ -315,9 +363,12 @@ void act(const connection_ptr& c, reply r) {
         c->hung = true;
         return read_line(c);
     case action::answer:
-        return send(c, r.text + '\n', false);
+        return send(c, r.text + c->box.options.line_end, false);
     case action::drop:
         return send(c, std::move(r.text), true);
+    case action::stream:
+        c->out = std::move(r.text);
+        return stream_out(c, r.times, r.pause);
     }
 }
 
@@ -363,7 +414,10 @@ void run_io(asio::io_context& io) {
 }
 
 void start_tcp(fake_meter::impl& m) {
-    tcp::endpoint at(asio::ip::address_v4::loopback(), m.box.options.port);
+    const asio::ip::address loopback = m.box.options.ipv6
+                                           ? asio::ip::address(asio::ip::address_v6::loopback())
+                                           : asio::ip::address(asio::ip::address_v4::loopback());
+    tcp::endpoint at(loopback, m.box.options.port);
     m.acceptor.emplace(m.io);
     m.acceptor->open(at.protocol());
 #ifndef _WIN32
@@ -405,7 +459,9 @@ void open_pty(fake_meter::impl& m) {
     m.pty_path = path;
 }
 
-void write_all(fake_meter::impl& m, std::string_view text) {
+// False when no one holds the slave open: the answer is lost, as on a
+// pulled cable.
+bool write_all(fake_meter::impl& m, std::string_view text) {
     while (!text.empty() && !m.stopping) {
         ssize_t sent = ::write(m.master, text.data(), text.size());
         if (sent > 0)
@@ -413,8 +469,14 @@ void write_all(fake_meter::impl& m, std::string_view text) {
         else if (errno == EAGAIN || errno == EINTR)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         else
-            return; // no one holds the slave open: the answer is lost, as on a pulled cable
+            return false;
     }
+    return true;
+}
+
+void stream_all(fake_meter::impl& m, const reply& r) {
+    for (unsigned i = 0; i < r.times && !m.stopping && write_all(m, r.text); ++i)
+        std::this_thread::sleep_for(r.pause);
 }
 
 // A terminal cannot be hung up from this side: a drop sends its half line
@@ -426,9 +488,11 @@ void serve_lines(fake_meter::impl& m, std::string& pending, bool& hung) {
         if (hung)
             continue;
         reply r = respond(m.box, line);
-        hung = r.what == action::hang;
+        hung = r.what == action::hang || r.what == action::stream;
+        if (r.what == action::stream)
+            stream_all(m, r);
         if (r.what == action::answer)
-            r.text += '\n';
+            r.text += m.box.options.line_end;
         if (r.what == action::answer || r.what == action::drop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(m.box.options.delay_ms));
             write_all(m, r.text);

@@ -26,6 +26,12 @@ enum class fault_kind {
     garbage, // the answer is GARBAGE
     error,   // the CONF:FRES queues -222,"Data out of range"
     open,    // every reading is an open circuit, +9.90000000E+37
+    // Answers that never end, or end too late, as from a meter sending
+    // without being asked or with another line end: each answers nothing
+    // more on that connection.
+    stream,    // readings without a line end, as fast as they go, 16 MiB in all
+    trickle,   // a digit every 100 ms, never a line end, for 60 s
+    long_line, // one line of 100 KiB of readings
 };
 
 struct fake_fault {
@@ -33,7 +39,7 @@ struct fake_fault {
     std::uint64_t at;
 };
 
-// TCP on 127.0.0.1, or a pseudo-terminal standing in for a serial port
+// TCP on 127.0.0.1 (or ::1), or a pseudo-terminal standing in for a serial port
 // (POSIX only: elsewhere the meter throws when asked for one).
 enum class fake_link { tcp, pty };
 
@@ -54,9 +60,11 @@ struct meter_options {
     std::vector<fake_fault> faults;
     unsigned per_read = 1; // readings per READ?
     std::string idn = "FAKE,DECADE-METER,0,1.0";
-    unsigned delay_ms = 0; // before each answer
+    std::string line_end = "\n"; // after each answer
+    unsigned delay_ms = 0;       // before each answer
     fake_link link = fake_link::tcp;
     std::uint16_t port = 0; // 0: any free port
+    bool ipv6 = false;      // on ::1 rather than 127.0.0.1
     bool once = false;      // serve the first connection only; then wait() returns
 };
 

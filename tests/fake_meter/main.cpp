@@ -16,13 +16,14 @@
 namespace {
 
 const char usage[] =
-    "usage: fake-meter [--port=N] [--once]"
+    "usage: fake-meter [--port=N] [--ipv6] [--once]"
 #ifndef _WIN32
     " [--pty]"
 #endif
     " [--dial=FILE] [--fault=KIND@N]... [--deviation-ppm=X] [--slope-ppm=Y] [--zero=OHMS]"
     " [--scatter-ppm=S] [--seed=N] [--per-read=K] [--idn=TEXT] [--delay-ms=N]\n"
-    "  KIND: silent, drop, garbage, open (the Nth READ?) or error (the Nth CONF:FRES)\n";
+    "  KIND: silent, drop, garbage, open, stream, trickle, long (the Nth READ?)\n"
+    "        or error (the Nth CONF:FRES)\n";
 
 std::optional<double> real_of(std::string_view text) {
     if (!text.empty() && text.front() == '+')
@@ -53,8 +54,10 @@ struct fault_name {
 };
 
 constexpr fault_name fault_names[] = {
-    {"silent", fault_kind::silent}, {"drop", fault_kind::drop}, {"garbage", fault_kind::garbage},
-    {"error", fault_kind::error},   {"open", fault_kind::open},
+    {"silent", fault_kind::silent},   {"drop", fault_kind::drop},
+    {"garbage", fault_kind::garbage}, {"error", fault_kind::error},
+    {"open", fault_kind::open},       {"stream", fault_kind::stream},
+    {"trickle", fault_kind::trickle}, {"long", fault_kind::long_line},
 };
 
 std::optional<fake_fault> fault_of(std::string_view text) {
@@ -122,6 +125,7 @@ using opts = meter_options;
 // clang-format off
 const option options_table[] = {
     {"--port=", [](word v, opts& o) { return assign(whole_of<std::uint16_t>(v), o.port); }},
+    {"--ipv6", [](word, opts& o) { o.ipv6 = true; return true; }},
     {"--once", [](word, opts& o) { o.once = true; return true; }},
 #ifndef _WIN32
     {"--pty", [](word, opts& o) { o.link = fake_link::pty; return true; }},
@@ -164,7 +168,8 @@ int main(int argc, char** argv) {
         if (options.link == fake_link::pty)
             std::printf("serving on %s\n", meter.pty_path().c_str());
         else
-            std::printf("listening on 127.0.0.1:%u\n", static_cast<unsigned>(meter.port()));
+            std::printf("listening on %s:%u\n", options.ipv6 ? "[::1]" : "127.0.0.1",
+                        static_cast<unsigned>(meter.port()));
         std::fflush(stdout);
         meter.wait();
     } catch (const std::exception& e) {

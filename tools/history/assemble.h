@@ -7,7 +7,6 @@
 #include <limits>
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "base/setting_grid.h"
 #include "history/earlier_results.h"
@@ -36,11 +35,3 @@ struct this_calibration {
 // point has either, and the interval is 12 months.
 history_results make_history(const this_calibration& now, const log_judgement* judged,
                              std::span<const earlier_results> earlier);
-
-// The build's lines on a history of earlier calibrations, each starting
-// with "LOG: ": how many there were and when, the due date, how many
-// settings stay, may leave or leave and the interval the drift supports,
-// then a note for each that leaves or may leave, worst first, and one for
-// each point drawn but not fitted.  Without tolerances it gives the largest
-// change and the largest drift instead.
-std::string history_summary(const history_results& history, std::string_view log);

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -42,19 +43,34 @@ enum used : std::uint8_t {
     used_count
 };
 struct used_column {
+    used which;
     std::size_t column; // in result_columns
     bool needed;
 };
-consteval used_column needs(std::string_view name, bool needed) {
-    return {column_index(name), needed};
+consteval used_column needs(used which, std::string_view name, bool needed) {
+    return {which, column_index(name), needed};
 }
-constexpr used_column used_columns[used_count] = {
-    needs("position", true),    needs("decade", true),
-    needs("nominal_ohm", true), needs("count", true),
-    needs("mean_ohm", true),    needs("date", true),
-    needs("item", false),       needs("u_mean_ppm", false),
-    needs("u_c_ppm", false),    needs("judged_deviation_ppm", false),
+constexpr used_column used_columns[] = {
+    needs(position, "position", true),
+    needs(decade, "decade", true),
+    needs(nominal_ohm, "nominal_ohm", true),
+    needs(count, "count", true),
+    needs(mean_ohm, "mean_ohm", true),
+    needs(date, "date", true),
+    needs(item, "item", false),
+    needs(u_mean_ppm, "u_mean_ppm", false),
+    needs(u_c_ppm, "u_c_ppm", false),
+    needs(judged_deviation_ppm, "judged_deviation_ppm", false),
 };
+// Each row at its enumerator's place, and one for each: the table is
+// indexed by the enum.
+constexpr bool columns_in_order() {
+    for (std::size_t u = 0; u < std::size(used_columns); ++u)
+        if (static_cast<std::size_t>(used_columns[u].which) != u)
+            return false;
+    return true;
+}
+static_assert(columns_in_order() && std::size(used_columns) == used_count);
 
 std::string_view name_of(used u) {
     return result_columns[used_columns[u].column].name;

@@ -1,3 +1,5 @@
+#include "history/history_summary.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -5,7 +7,6 @@
 #include "base/calendar.h"
 #include "base/stable_sort.h"
 #include "base/text_format.h"
-#include "history/assemble.h"
 #include "judgement/judgement.h"
 #include "log/setting_finder.h"
 
