@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -304,6 +305,44 @@ TEST(BoxHistory, PageStatementOpensWithWhatLeavesThenTheInterval) {
     for (std::size_t at = 0; (at = page.find("<figure", at)) != std::string::npos; ++at)
         ++charts;
     EXPECT_EQ(2u, charts);
+}
+
+// The statement for each case: a setting leaves, one may leave, all stay,
+// no setting has both a line and a tolerance, and the interval at its
+// shortest and longest.
+TEST(BoxHistory, PageStatementForEachOutlook) {
+    const struct {
+        outlook out;
+        std::optional<int> months;
+        const char* statement;
+    } cases[] = {
+        {outlook::leaves, 7,
+         "Expected outside the tolerance before 2027-03-02: 20 Ω (position 2, decade 1E1). The "
+         "drift supports an interval of 7 months."},
+        {outlook::may_leave, 7,
+         "May be outside the tolerance before 2027-03-02: 20 Ω (position 2, decade 1E1). The "
+         "drift supports an interval of 7 months."},
+        {outlook::stays, 7,
+         "Every setting with a drift line and a tolerance is expected to stay within it until "
+         "2027-03-02. The drift supports an interval of 7 months."},
+        {outlook::stays, std::nullopt,
+         "No setting has both a drift line and a tolerance: no interval follows from the drift."},
+        {outlook::may_leave, 0,
+         "May be outside the tolerance before 2027-03-02: 20 Ω (position 2, decade 1E1). The "
+         "drift supports no interval: a setting may leave its tolerance within a month."},
+        {outlook::stays, 60,
+         "Every setting with a drift line and a tolerance is expected to stay within it until "
+         "2027-03-02. The drift supports an interval of 60 months or more."},
+    };
+    for (const auto& c : cases) {
+        history_results h = summed_up();
+        h.settings[2][0] = with_outlook(c.out, 90, 5, 100);
+        h.supported_months = c.months;
+        const std::string page = page_parts::history_section(h);
+        const std::size_t at = page.find("<p class=\"summary\">");
+        EXPECT_EQ(std::string("<p class=\"summary\">") + c.statement + "</p>",
+                  page.substr(at, page.find('\n', at) - at));
+    }
 }
 
 namespace {
