@@ -680,3 +680,33 @@ TEST(ResultsPage, HeadingTextIsShownAsThePagePromises) {
             << c.heading;
     }
 }
+
+// The dashed acceptance limits of the 10 ohm setting, inside its band of
+// ±T: none under simple acceptance, whose limits are ±T itself.
+TEST(ResultsPage, AcceptanceLimitsAreDashedInsideTheBand) {
+    const struct {
+        const char* rule;
+        std::size_t limits;
+    } cases[] = {
+        {"simple", 0},
+        {"guarded 1", 2},
+    };
+    for (const auto& c : cases) {
+        const std::vector<svg_element> chart = chart_after(judged_page(c.rule), ">Decade 1E1:");
+        double x = 0;
+        for (std::size_t i = 0; i + 1 < chart.size(); ++i)
+            if (chart[i].name == "title" && chart[i].text.starts_with("10 Ω (position 1,"))
+                x = chart[i + 1].at("cx");
+        std::vector<double> band, limits;
+        for (const svg_element& e : chart) {
+            const bool mark = e.is("line", "tmark") || e.is("line", "lmark");
+            if (!mark || std::fabs((e.at("x1") + e.at("x2")) / 2 - x) >= 1)
+                continue;
+            (e.is("line", "tmark") ? band : limits).push_back(e.at("y1"));
+        }
+        ASSERT_EQ(2u, band.size()) << c.rule;
+        EXPECT_EQ(c.limits, limits.size()) << c.rule;
+        for (double y : limits)
+            EXPECT_TRUE(std::min(band[0], band[1]) < y && y < std::max(band[0], band[1])) << c.rule;
+    }
+}
