@@ -286,12 +286,14 @@ TEST(BoxHistory, BuildWithoutToleranceGivesTheLargestChangeAndDrift) {
               "ppm, the 100 Ω setting (position 1, decade 1E2); largest drift -2.0 ppm a year, the "
               "200 Ω setting (position 2, decade 1E2)\n",
               history_summary(h, "log.txt"));
-    // Of two changes of one size, the first setting in the build's order.
+    // Of two changes of one size, the first setting in the build's order;
+    // a later setting of a smaller drift leaves the largest named.
     h.settings[3][1] = h.settings[1][1];
     h.settings[3][1].change = 3;
-    EXPECT_NE(std::string::npos,
-              history_summary(h, "log.txt")
-                  .find("largest change -3.0 ppm, the 100 Ω setting (position 1, decade 1E2);"));
+    EXPECT_EQ("log.txt: 1 earlier calibration (2025-03-01), due 2027-03-02: largest change -3.0 "
+              "ppm, the 100 Ω setting (position 1, decade 1E2); largest drift -2.0 ppm a year, the "
+              "200 Ω setting (position 2, decade 1E2)\n",
+              history_summary(h, "log.txt"));
 }
 
 // The page's History section opens with what leaves, then what may, then
@@ -446,6 +448,10 @@ TEST(EarlierResults, EachFaultNamesTheFileAndTheLine) {
         {replaced(good, ",2,300.0075", ",2,"), "a.csv:13: no mean_ohm where count is 2\n"},
         {replaced(good, "300.0075", "300.0075 ohm"),
          "a.csv:13: mean_ohm '300.0075 ohm' is not a number\n"},
+        {replaced(good, "10,1E5,", "11,1E5,"),
+         "a.csv:51: no setting at position '11', decade '1E5'\n"},
+        {replaced(good, "10,1E5,", "10,1E6,"),
+         "a.csv:51: no setting at position '10', decade '1E6'\n"},
         {replaced(good, ",300.0075,", ",300.0075,,"),
          "a.csv:13: 8 fields where the header has 7\n"},
         {results_file({"position", "decade", "nominal_ohm", "mean_ohm", "date"}),
