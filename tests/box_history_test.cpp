@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -151,6 +152,28 @@ TEST(BoxHistory, EveryPointOfASettingCarriesTypeBAndItsCalibrationsZero) {
     EXPECT_NEAR(std::sqrt(25.0 / 3 + 12.5 * (1 + r_due) * (1 + r_due)), s.u_predicted, 1e-9);
     EXPECT_DOUBLE_EQ(100, s.tolerance);
     EXPECT_EQ(outlook::stays, s.out);
+}
+
+// The History section's table of calibrations: where each one's point took
+// its u and its zero from, this file's zero (3 mΩ) named with it.
+TEST(BoxHistory, PageNamesWhereEachCalibrationsPointTookItsUAndZero) {
+    const char* const expected[] = {
+        "<tr><td>2024-12-08</td><td>2024-12-08.csv</td><td>Box 4711, serial &quot;A&quot;</td>"
+        "<td>1</td><td>u<sub>c</sub> as judged (1)</td><td>as judged (1)</td></tr>",
+        "<tr><td>2025-12-08</td><td>2025-12-08.csv</td><td>Box 4711, serial &quot;A&quot;</td>"
+        "<td>1</td><td>s/√n with this file's Type B (1)</td><td>this file's, 3 mΩ (1)</td></tr>",
+        "<tr><td>2026-12-08</td><td>this calibration</td><td></td><td>1</td><td>u<sub>c</sub> as "
+        "judged (1)</td><td>this file's, 3 mΩ (1)</td></tr>",
+    };
+    const assembled a = three_calibrations();
+    const std::string page = page_parts::history_section(make_history(a.now, &a.judged, a.files));
+    const std::string head = "<th>zero</th></tr></thead><tbody>\n";
+    const std::size_t from = page.find(head) + head.size();
+    std::vector<std::string> rows;
+    for (std::size_t at = from, end; (end = page.find('\n', at)) < page.find("</tbody>", from);
+         at = end + 1)
+        rows.push_back(page.substr(at, end - at));
+    EXPECT_EQ(std::vector<std::string>(std::begin(expected), std::end(expected)), rows);
 }
 
 // Without a tolerance file no point has a zero subtracted or Type B: A is
