@@ -5,7 +5,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -153,6 +155,28 @@ TEST(BoxHistory, EveryPointOfASettingCarriesTypeBAndItsCalibrationsZero) {
     EXPECT_EQ(outlook::stays, s.out);
 }
 
+// The History section's table of calibrations: where each one's point took
+// its u and its zero from, this file's zero (3 mΩ) named with it.
+TEST(BoxHistory, PageNamesWhereEachCalibrationsPointTookItsUAndZero) {
+    const char* const expected[] = {
+        "<tr><td>2024-12-08</td><td>2024-12-08.csv</td><td>Box 4711, serial &quot;A&quot;</td>"
+        "<td>1</td><td>u<sub>c</sub> as judged (1)</td><td>as judged (1)</td></tr>",
+        "<tr><td>2025-12-08</td><td>2025-12-08.csv</td><td>Box 4711, serial &quot;A&quot;</td>"
+        "<td>1</td><td>s/√n with this file's Type B (1)</td><td>this file's, 3 mΩ (1)</td></tr>",
+        "<tr><td>2026-12-08</td><td>this calibration</td><td></td><td>1</td><td>u<sub>c</sub> as "
+        "judged (1)</td><td>this file's, 3 mΩ (1)</td></tr>",
+    };
+    const assembled a = three_calibrations();
+    const std::string page = page_parts::history_section(make_history(a.now, &a.judged, a.files));
+    const std::string head = "<th>zero</th></tr></thead><tbody>\n";
+    const std::size_t from = page.find(head) + head.size();
+    std::vector<std::string> rows;
+    for (std::size_t at = from, end; (end = page.find('\n', at)) < page.find("</tbody>", from);
+         at = end + 1)
+        rows.push_back(page.substr(at, end - at));
+    EXPECT_EQ(std::vector<std::string>(std::begin(expected), std::end(expected)), rows);
+}
+
 // Without a tolerance file no point has a zero subtracted or Type B: A is
 // 300.0072 Ω, 24 ppm, u = 2; B 25 ppm with u = 0, drawn but not fitted;
 // now 20 ppm, u = 2.  The line runs through A and now alone: a = 20,
@@ -286,6 +310,14 @@ TEST(BoxHistory, BuildWithoutToleranceGivesTheLargestChangeAndDrift) {
               "ppm, the 100 Ω setting (position 1, decade 1E2); largest drift -2.0 ppm a year, the "
               "200 Ω setting (position 2, decade 1E2)\n",
               history_summary(h, "log.txt"));
+    // Of two changes of one size, the first setting in the build's order;
+    // a later setting of a smaller drift leaves the largest named.
+    h.settings[3][1] = h.settings[1][1];
+    h.settings[3][1].change = 3;
+    EXPECT_EQ("log.txt: 1 earlier calibration (2025-03-01), due 2027-03-02: largest change -3.0 "
+              "ppm, the 100 Ω setting (position 1, decade 1E2); largest drift -2.0 ppm a year, the "
+              "200 Ω setting (position 2, decade 1E2)\n",
+              history_summary(h, "log.txt"));
 }
 
 // The page's History section opens with what leaves, then what may, then
@@ -305,6 +337,44 @@ TEST(BoxHistory, PageStatementOpensWithWhatLeavesThenTheInterval) {
     for (std::size_t at = 0; (at = page.find("<figure", at)) != std::string::npos; ++at)
         ++charts;
     EXPECT_EQ(2u, charts);
+}
+
+// The statement for each case: a setting leaves, one may leave, all stay,
+// no setting has both a line and a tolerance, and the interval at its
+// shortest and longest.
+TEST(BoxHistory, PageStatementForEachOutlook) {
+    const struct {
+        outlook out;
+        std::optional<int> months;
+        const char* statement;
+    } cases[] = {
+        {outlook::leaves, 7,
+         "Expected outside the tolerance before 2027-03-02: 20 Ω (position 2, decade 1E1). The "
+         "drift supports an interval of 7 months."},
+        {outlook::may_leave, 7,
+         "May be outside the tolerance before 2027-03-02: 20 Ω (position 2, decade 1E1). The "
+         "drift supports an interval of 7 months."},
+        {outlook::stays, 7,
+         "Every setting with a drift line and a tolerance is expected to stay within it until "
+         "2027-03-02. The drift supports an interval of 7 months."},
+        {outlook::stays, std::nullopt,
+         "No setting has both a drift line and a tolerance: no interval follows from the drift."},
+        {outlook::may_leave, 0,
+         "May be outside the tolerance before 2027-03-02: 20 Ω (position 2, decade 1E1). The "
+         "drift supports no interval: a setting may leave its tolerance within a month."},
+        {outlook::stays, 60,
+         "Every setting with a drift line and a tolerance is expected to stay within it until "
+         "2027-03-02. The drift supports an interval of 60 months or more."},
+    };
+    for (const auto& c : cases) {
+        history_results h = summed_up();
+        h.settings[2][0] = with_outlook(c.out, 90, 5, 100);
+        h.supported_months = c.months;
+        const std::string page = page_parts::history_section(h);
+        const std::size_t at = page.find("<p class=\"summary\">");
+        EXPECT_EQ(std::string("<p class=\"summary\">") + c.statement + "</p>",
+                  page.substr(at, page.find('\n', at) - at));
+    }
 }
 
 namespace {
@@ -400,6 +470,12 @@ TEST(EarlierResults, EachFaultNamesTheFileAndTheLine) {
         {replaced(good, ",2,300.0075", ",2.5,300.0075"),
          "a.csv:13: count '2.5' is not a whole number\n"},
         {replaced(good, ",2,300.0075", ",2,"), "a.csv:13: no mean_ohm where count is 2\n"},
+        {replaced(good, "300.0075", "300.0075 ohm"),
+         "a.csv:13: mean_ohm '300.0075 ohm' is not a number\n"},
+        {replaced(good, "10,1E5,", "11,1E5,"),
+         "a.csv:51: no setting at position '11', decade '1E5'\n"},
+        {replaced(good, "10,1E5,", "10,1E6,"),
+         "a.csv:51: no setting at position '10', decade '1E6'\n"},
         {replaced(good, ",300.0075,", ",300.0075,,"),
          "a.csv:13: 8 fields where the header has 7\n"},
         {results_file({"position", "decade", "nominal_ohm", "mean_ohm", "date"}),

@@ -154,6 +154,11 @@ TEST(Budget, WorkedByHandForTheExampleFile) {
     EXPECT_NEAR(27.26505e-3, *j.limit, 1e-8);
     EXPECT_STREQ("fail", verdict_word(j.outcome));
 
+    // A meter figure without its k is rectangular: 2.1001908 mΩ / √3.
+    tolerance_data rectangular = data;
+    rectangular.meter_k = 0;
+    ASSERT_TRUE(judge({300, 1, 16, 300.0318, 0.0082}, rectangular, j));
+    EXPECT_NEAR(1.2125457e-3, j.u_meter, 1e-10);
     // Without scatter: infinite degrees of freedom and k = 2.
     ASSERT_TRUE(judge({300, 1, 16, 300.0318, 0}, data, j));
     EXPECT_EQ(infinity, j.nu_eff);

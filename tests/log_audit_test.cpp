@@ -400,6 +400,26 @@ TEST(LogAudit, SixDigitRunIsJudgedByTheMetersStep) {
     }
 }
 
+// A 100 kohm run to the meter's last digit, 0.001 ohm, finer than a float's
+// spacing there, 2^-7 ohm: the scatter of 15 readings alike is that
+// spacing, and a reading is far only beyond 20 of them, 0.15625 ohm.  The
+// 48 settings without readings are a warning each.
+TEST(LogAudit, ReadingTwentyScattersOffIsNotYetFar) {
+    const struct {
+        const char* reading;
+        std::size_t warnings;
+    } cases[] = {
+        {"100000.17", 48}, // 100000.171875, 20 spacings above 100000.015625
+        {"100000.18", 49}, // 100000.1796875, 21
+    };
+    for (const auto& c : cases) {
+        std::string log;
+        for (int i = 0; i < 16; ++i)
+            log += (i == 2 ? c.reading : "100000.016") + std::string("\n");
+        EXPECT_EQ(c.warnings, audit(log).warnings) << c.reading;
+    }
+}
+
 // Half of the 300 ohm run wild, either side of the rest, is no run to judge;
 // one reading less, and each wild one is named.  The wild readings have as
 // many digits as the rest, so that the step the run shows stays theirs.

@@ -335,6 +335,8 @@ TEST(Diagnostic, LongLineIsShortenedAndControlBytesEscaped) {
     EXPECT_EQ("10.0\\x00\\x1b", error_of(std::string("10.0\0\x1b", 6)).text);
     // Never cut inside a character: "Ω" is two bytes, and byte 38 is its second.
     EXPECT_EQ(std::string(36, '1') + "...", error_of(std::string(36, '1') + "ΩΩΩ").text);
+    // Nor before the line: bytes that continue a character and start none.
+    EXPECT_EQ("...", error_of(std::string(41, '\x80')).text);
 }
 
 TEST(Diagnostic, WholeLogFaultsGiveTheFileAndTheLimits) {

@@ -1,10 +1,12 @@
 // The results file and the page the build writes beside the program.  The
 // file is checked against an evaluation of the log made here, by a plain
 // loop over the acceptance windows as the report states them.
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstddef>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <random>
 #include <regex>
@@ -435,4 +437,276 @@ TEST(ResultsPage, NamesTheLogAndTheToleranceFileByTheirNamesAlone) {
     EXPECT_NE(std::string::npos, page.find("<h1>decade-report: own.txt</h1>"));
     EXPECT_NE(std::string::npos, page.find("<p class=\"summary\">box.txt: under guarded"));
     EXPECT_NE(std::string::npos, page.find("<h2>Tolerance file: box.txt</h2>"));
+}
+
+namespace {
+
+// An element of a chart as a reader of the page sees it: its name, its
+// attributes, and the text up to the next tag.  Read with a pattern of
+// its own, not with any of the writer's code.
+struct svg_element {
+    std::string name;
+    std::map<std::string, std::string> attributes;
+    std::string text;
+    bool is(const std::string& tag, const std::string& cls) const {
+        const auto c = attributes.find("class");
+        return name == tag && c != attributes.end() && c->second == cls;
+    }
+    double at(const std::string& attribute) const { return std::stod(attributes.at(attribute)); }
+};
+
+std::vector<svg_element> svg_elements(const std::string& svg) {
+    static const std::regex tag("<([a-z]+)([^>]*)>([^<]*)");
+    static const std::regex attribute("([a-z0-9-]+)=\"([^\"]*)\"");
+    std::vector<svg_element> out;
+    const std::sregex_iterator end;
+    for (std::sregex_iterator t(svg.begin(), svg.end(), tag); t != end; ++t) {
+        svg_element e{(*t)[1].str(), {}, (*t)[3].str()};
+        const std::string attributes = (*t)[2].str();
+        for (std::sregex_iterator a(attributes.begin(), attributes.end(), attribute); a != end; ++a)
+            e.attributes[(*a)[1].str()] = (*a)[2].str();
+        out.push_back(std::move(e));
+    }
+    return out;
+}
+
+// The chart that follows `opening` on the page, up to its end.
+std::vector<svg_element> chart_after(const std::string& page, const std::string& opening) {
+    const std::size_t at = page.find(opening);
+    if (at == std::string::npos)
+        return {};
+    return svg_elements(page.substr(at, page.find("</svg>", at) - at));
+}
+
+// Each labelled grid line of a chart: its height and its label.
+std::vector<std::pair<double, std::string>> grid_labels(const std::vector<svg_element>& chart) {
+    std::vector<std::pair<double, std::string>> lines;
+    for (std::size_t i = 0; i + 1 < chart.size(); ++i)
+        if (chart[i].is("line", "grid") && chart[i + 1].is("text", "tick"))
+            lines.emplace_back(chart[i].at("y1"), chart[i + 1].text);
+    return lines;
+}
+
+// The chart's own vertical scale, ppm at a height, as its first and last
+// labelled grid lines give it.
+struct vertical_scale {
+    double y0 = 0, v0 = 0, y1 = 1, v1 = 0;
+    double ppm(double y) const { return v0 + (y - y0) / (y1 - y0) * (v1 - v0); }
+    double ppm_per_pixel() const { return std::fabs((v1 - v0) / (y1 - y0)); }
+};
+
+vertical_scale scale_of(const std::vector<svg_element>& chart) {
+    const auto lines = grid_labels(chart);
+    if (lines.size() < 2)
+        return {};
+    return {lines.front().first, std::stod(lines.front().second), lines.back().first,
+            std::stod(lines.back().second)};
+}
+
+// 400 ohm read at +19.53125 and +39.0625 ppm (400 + 2^-7 and 2^-6 ohm, floats
+// exactly: mean +29.296875 ppm) on lines 2 and 5; 301.5 ohm, left out, 0.5 %
+// above 300 ohm, on line 3; a comment and a blank line; 3 kohm read once,
+// 2^-4 ohm low: -20.8333 ppm, on line 7.  The other 48 settings have no
+// readings.
+const char* const gapped_log = "# a run with a gap\n400.0078125\n301.5\n# pause\n400.015625\n\n"
+                               "2999.9375\n";
+
+} // namespace
+
+// The whole log: a mark in each column that holds readings, of the kind
+// the report makes of them, between the grid lines its deviation lies
+// between; the four readings in four columns across the grid.
+TEST(ResultsPage, LogChartMarksTheColumnsThatHoldReadings) {
+    const struct {
+        std::size_t column;
+        const char* kind;
+        const char *below, *above; // the labelled grid lines it lies between
+    } expected[] = {
+        {0, "taken", "0", "100 ppm"},
+        {1, "left", "100 ppm", "1 %"},
+        {2, "taken", "0", "100 ppm"},
+        {3, "taken", "-100 ppm", "0"},
+    };
+    const std::vector<svg_element> chart = chart_after(page_of(gapped_log), "class=\"log\"");
+    std::map<std::string, double> grid;
+    for (const auto& [y, label] : grid_labels(chart))
+        grid[label] = y;
+    const auto line = std::find_if(chart.begin(), chart.end(),
+                                   [](const svg_element& e) { return e.is("line", "grid"); });
+    ASSERT_NE(chart.end(), line);
+    const double left = line->at("x1"), column = (line->at("x2") - left) / 4;
+    std::vector<svg_element> marks;
+    for (const svg_element& e : chart)
+        if (e.is("line", "taken") || e.is("line", "left"))
+            marks.push_back(e);
+    ASSERT_EQ(std::size(expected), marks.size());
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const svg_element& m = marks[i];
+        const double middle = (m.at("y1") + m.at("y2")) / 2;
+        EXPECT_EQ(expected[i].column, static_cast<std::size_t>((m.at("x1") - left) / column)) << i;
+        EXPECT_EQ(expected[i].kind, m.attributes.at("class")) << i;
+        EXPECT_LT(middle, grid.at(expected[i].below)) << i;
+        EXPECT_GT(middle, grid.at(expected[i].above)) << i;
+    }
+}
+
+// Each decade's chart: one point for each setting with readings, at the
+// height of its deviation on the chart's own scale, and none elsewhere.
+TEST(ResultsPage, DecadeChartsPointEachSettingWithReadingsAtItsDeviation) {
+    const struct {
+        const char* point; // the decade and the label under the point's column
+        double ppm;
+    } expected[] = {
+        {"1E2 400 Ω", 29.296875},
+        {"1E3 3 kΩ", -20.833333},
+    };
+    const std::string page = page_of(gapped_log);
+    // The deviation each point shows, and a fifth of a pixel on its chart.
+    std::map<std::string, std::pair<double, double>> points;
+    for (const char* decade : {"1E1", "1E2", "1E3", "1E4", "1E5"}) {
+        const std::vector<svg_element> chart =
+            chart_after(page, std::string(">Decade ") + decade + ":");
+        ASSERT_FALSE(chart.empty()) << decade;
+        const vertical_scale scale = scale_of(chart);
+        for (std::size_t i = 0; i + 1 < chart.size(); ++i) {
+            if (chart[i].name != "title")
+                continue;
+            const svg_element& marker = chart[i + 1];
+            std::string under;
+            for (const svg_element& e : chart)
+                if (e.is("text", "tick") && std::fabs(e.at("x") - marker.at("cx")) < 1)
+                    under = e.text;
+            points[std::string(decade) + " " + under] = {scale.ppm(marker.at("cy")),
+                                                         0.2 * scale.ppm_per_pixel()};
+        }
+    }
+    EXPECT_EQ(std::size(expected), points.size());
+    for (const auto& c : expected) {
+        ASSERT_EQ(1u, points.count(c.point)) << c.point;
+        EXPECT_NEAR(c.ppm, points[c.point].first, points[c.point].second) << c.point;
+    }
+}
+
+// A run's chart spans its own readings: padded by 8 % of their spread and
+// at least 0.5 ppm each side, over a plot 100 pixels tall from y = 6.  At
+// 400 ohm it spans +17.96875 to +40.625 ppm: the readings at 12.9 and
+// 99.1, the mean at 56.0; at 3 kohm one reading in the middle of 1 ppm
+// (where a step of 0.2 ppm and one of 0.5 ppm fit alike, so its grid goes
+// unchecked).
+TEST(ResultsPage, RunChartIsScaledToTheReadingsItHolds) {
+    const struct {
+        const char* caption;
+        const char* ticks;            // the grid's labels, bottom up
+        std::vector<double> readings; // their heights
+        double mean;
+    } expected[] = {
+        {"400 Ω (position 4, decade 1E2): 2 readings, lines 2-5",
+         "20|25|30|35|40|",
+         {99.1, 12.9},
+         56.0},
+        {"3000 Ω (position 3, decade 1E3): 1 reading, line 7", nullptr, {56.0}, 56.0},
+    };
+    const std::string page = page_of(gapped_log);
+    for (const auto& c : expected) {
+        const std::vector<svg_element> chart =
+            chart_after(page, std::string("<figcaption>") + c.caption + "</figcaption>");
+        ASSERT_FALSE(chart.empty()) << c.caption;
+        std::string ticks;
+        for (const auto& [y, label] : grid_labels(chart))
+            ticks += label + "|";
+        EXPECT_EQ(c.ticks ? c.ticks : ticks, ticks) << c.caption;
+        std::vector<double> readings, mean;
+        for (const svg_element& e : chart) {
+            if (e.is("circle", "reading"))
+                readings.push_back(e.at("cy"));
+            if (e.is("line", "mean"))
+                mean.push_back(e.at("y1"));
+        }
+        EXPECT_EQ(c.readings, readings) << c.caption;
+        EXPECT_EQ(std::vector<double>{c.mean}, mean) << c.caption;
+    }
+}
+
+// The figures table and the uncertainty budget: one row for each of the
+// 50 settings, positions 1 to 10 each with decades 1E1 to 1E5.
+TEST(ResultsPage, EveryTableOfSettingsHoldsOneRowPerSetting) {
+    std::string settings;
+    for (long p = 1; p <= 10; ++p)
+        for (long d = 1, step = 10; d <= 5; ++d, step *= 10)
+            settings += "<tr><td>" + std::to_string(p * step) + " Ω (position " +
+                        std::to_string(p) + ", decade 1E" + std::to_string(d) + ")</td>|";
+    const std::string page = judged_page();
+    for (const char* table : {"<th>far</th>", "<th>verdict</th></tr></thead>"}) {
+        const std::string rows = between(page, table, "</tbody>");
+        const std::regex row("<tr><td>[^<]*</td>");
+        std::string found;
+        for (std::sregex_iterator m(rows.begin(), rows.end(), row), end; m != end; ++m)
+            found += m->str() + "|";
+        EXPECT_EQ(settings, found) << table;
+    }
+}
+
+// The log's heading as the page shows it: markup escaped, a tab and a line
+// end kept, and what a page may not hold as text, or what is not UTF-8,
+// shown as U+FFFD, a byte at a time.
+TEST(ResultsPage, HeadingTextIsShownAsThePagePromises) {
+    const struct {
+        const char* shown;
+        const char* heading;
+    } cases[] = {
+        {"a\tb", "a\tb"},
+        {"a\rb", "a\rb"},
+        {"&quot;a&quot; &lt;&amp;&gt;", "\"a\" <&>"},
+        {"~ \uFFFD", "~ \x7f"},
+        {"\uFFFD \uFFFD", "\x01 \x1f"},
+        {"\uFFFD \uFFFD \u00A0", "\xc2\x80 \xc2\x9f \u00A0"}, // C1 controls
+        {"\uFDCF \uFFFD", "\uFDCF \xef\xb7\x90"},             // U+FDD0, the first noncharacter
+        {"\uFFFD \uFDF0", "\xef\xb7\xaf \uFDF0"},             // U+FDEF, the last of its block
+        {"\uFFFD \uFFFD", "\xef\xbf\xbe \xf4\x8f\xbf\xbf"},   // U+FFFE and U+10FFFF
+        {"\U0010FFFD", "\U0010FFFD"},
+        {"\uFFFD\uFFFD\uFFFD\uFFFD", "\xf4\x90\x80\x80"},           // beyond U+10FFFF
+        {"\uFFFD\uFFFD\uFFFD", "\xed\xa0\x80"},                     // a surrogate
+        {"\uFFFD\uFFFD\uFFFD \u0800", "\xe0\x9f\xbf \xe0\xa0\x80"}, // overlong, then the least
+        {"\uFFFD\uFFFD", "\xc1\xbf"},                               // overlong
+        {"\u00E9\uFFFD\uFFFD", "\xc3\xa9\xe2\x82"},                 // cut short
+        {"\uFFFDx", "\xe2x"},
+    };
+    evaluated e = evaluate_log(two_settings);
+    for (const auto& c : cases) {
+        e.results.heading = {c.heading};
+        EXPECT_EQ(
+            std::string("<p class=\"heading\">") + c.shown + "</p>",
+            between(results_page(e.results, "log", e.audit_text), "<p class=\"heading\">", "\n"))
+            << c.heading;
+    }
+}
+
+// The dashed acceptance limits of the 10 ohm setting, inside its band of
+// ±T: none under simple acceptance, whose limits are ±T itself.
+TEST(ResultsPage, AcceptanceLimitsAreDashedInsideTheBand) {
+    const struct {
+        const char* rule;
+        std::size_t limits;
+    } cases[] = {
+        {"simple", 0},
+        {"guarded 1", 2},
+    };
+    for (const auto& c : cases) {
+        const std::vector<svg_element> chart = chart_after(judged_page(c.rule), ">Decade 1E1:");
+        double x = 0;
+        for (std::size_t i = 0; i + 1 < chart.size(); ++i)
+            if (chart[i].name == "title" && chart[i].text.starts_with("10 Ω (position 1,"))
+                x = chart[i + 1].at("cx");
+        std::vector<double> band, limits;
+        for (const svg_element& e : chart) {
+            const bool mark = e.is("line", "tmark") || e.is("line", "lmark");
+            if (!mark || std::fabs((e.at("x1") + e.at("x2")) / 2 - x) >= 1)
+                continue;
+            (e.is("line", "tmark") ? band : limits).push_back(e.at("y1"));
+        }
+        ASSERT_EQ(2u, band.size()) << c.rule;
+        EXPECT_EQ(c.limits, limits.size()) << c.rule;
+        for (double y : limits)
+            EXPECT_TRUE(std::min(band[0], band[1]) < y && y < std::max(band[0], band[1])) << c.rule;
+    }
 }

@@ -42,15 +42,16 @@ double tick_step(double span) {
 // More than tick_step ever gives, so the loop is bounded whatever the span.
 constexpr int max_ticks = 12;
 
-// The values a run's chart must show: its columns and its mean.
+// The values a run's chart must show: its columns and its mean.  Every
+// column holds a reading, as a run is spread over no more columns than it
+// has readings.
 plot run_plot(const setting_figures& s, double left, double top, double width, double height) {
     double low = s.ppm;
     double high = low;
-    for (const chart_column& c : s.columns)
-        if (c.count > 0) {
-            low = std::min(low, static_cast<double>(c.low));
-            high = std::max(high, static_cast<double>(c.high));
-        }
+    for (const chart_column& c : s.columns) {
+        low = std::min(low, static_cast<double>(c.low));
+        high = std::max(high, static_cast<double>(c.high));
+    }
     const double pad = std::max((high - low) * 0.08, 0.5);
     return {left, top, width, height, high + pad, low - pad};
 }
