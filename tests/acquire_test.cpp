@@ -353,6 +353,10 @@ TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
         ASSERT_TRUE(read_log_so_far(c.text, so_far, error)) << error.what;
         EXPECT_EQ(c.whole, names(so_far.whole)) << c.text;
         EXPECT_EQ(c.set_aside, so_far.set_aside) << c.text;
+        if (c.set_aside > 0) { // a setting cut short is not a heading cut short
+            EXPECT_NE(std::string::npos,
+                      so_far.text.find("# set aside, the setting was not finished: "));
+        }
         EXPECT_EQ("Box 4711", find_field(so_far.record, record_key::item)->value);
         // What is kept reads back whole, and the set-aside lines are comments.
         log_so_far again;
@@ -584,6 +588,38 @@ TEST(AcquireAddress, HostAndPortOrDeviceAsUsersWriteThem) {
 
 // An address a meter cannot be at is a bad option, found before anything
 // is connected to: a port that would wrap round reaches another service.
+// Each option read to its bounds and once; a bad one is said.
+TEST(AcquireOptions, CountsSecondsAndRepeatsAreRefusedOutsideTheirBounds) {
+    const struct {
+        std::vector<std::string> args; // after --meter=m box.txt
+        const char* said;              // "" where they are taken
+    } cases[] = {
+        {{"--readings=1", "--settle=0", "--timeout=3600", "--baud=50"}, ""},
+        {{"--readings=100000", "--settle=1000", "--timeout=1"}, ""},
+        {{"--readings=0"}, "--readings takes a count from 1 to 100000"},
+        {{"--readings=100001"}, "--readings takes a count from 1 to 100000"},
+        {{"--readings=10x"}, "--readings takes a count from 1 to 100000"},
+        {{"--settle=1001"}, "--settle takes a count from 0 to 1000"},
+        {{"--timeout=0"}, "--timeout takes whole seconds from 1 to 3600"},
+        {{"--baud=49"}, "--baud takes a speed in bits per second"},
+        {{"--readings=5", "--readings=6"}, "--readings given twice"},
+        {{"--field=item=A", "--field=item=B"}, "--field item given twice"},
+        {{"-x"}, "unknown option -x"},
+        {{"other.txt"}, "one log, not two: box.txt and other.txt"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> given = {"--meter=m", "box.txt"};
+        given.insert(given.end(), c.args.begin(), c.args.end());
+        std::vector<char*> args;
+        for (std::string& arg : given)
+            args.push_back(arg.data());
+        acquire_options o;
+        std::string error;
+        EXPECT_EQ(*c.said == 0, read_acquire_options(args, o, error)) << c.args[0];
+        EXPECT_EQ(c.said, error) << c.args[0];
+    }
+}
+
 TEST(AcquireOptions, MeterAddressThatCannotBeIsRefused) {
     const struct {
         const char* address;
