@@ -32,6 +32,10 @@ constexpr rounding_case rounding_cases[] = {
     {"0.00", "0.13", -0.004, 0.13, true},    // rounded to nothing: no sign
     {"1230", "120", 1234.5, 123, false},     // U above ten: tens
     {"20000.0", "1.9", 20000.03, 1.87, false},
+    // Halves that arrive as products: a CMC of 7.65 ppm read and given back
+    // in ppm is 7.6499999999999995, 16.9 ppm of 50 Ω is 0.0008449999999999999
+    {"+12.5", "7.7", 12.46, 7.65e-6 * 1e6, true},
+    {"50.00000", "0.00085", 50.000002, 16.9 * 50 / 1e6, false},
 };
 
 TEST(CertificateRounding, RoundsAsIlacP14) {
