@@ -122,13 +122,14 @@ doc_fields method_fields(const log_results& r, const lab_data& lab, const stated
 }
 
 doc_table results_table(const log_results& r, const lab_data& lab) {
-    doc_table t{{{"Nominal", 0.10, column_align::left},
+    // Wide enough for "1000000 Ω" and each header on one line.
+    doc_table t{{{"Nominal", 0.11, column_align::left},
                  {"Position", 0.10, column_align::left},
-                 {"Measured value / Ω", 0.21, column_align::point},
-                 {"U / Ω", 0.12, column_align::point},
-                 {"Deviation / ppm", 0.14, column_align::point},
+                 {"Measured value / Ω", 0.20, column_align::point},
+                 {"U / Ω", 0.10, column_align::point},
+                 {"Deviation / ppm", 0.17, column_align::point},
                  {"U / ppm", 0.10, column_align::point},
-                 {"k", 0.08, column_align::point},
+                 {"k", 0.07, column_align::point},
                  {"Verdict", 0.15, column_align::left}},
                 {}};
     each_setting([&](setting at) {
