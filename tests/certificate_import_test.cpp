@@ -101,6 +101,7 @@ TEST(Certificate, HoldsEveryElementAndTheRowWorkedByHand) {
              "2823A00001 Traceability Calibrated by Kalibrierdienst Nord, certificate",
              "Zero resistance subtracted 0.0031 Ω",
              "Tolerance ±(0.01 % + 0.002 Ω); decade 1E1 ±(0.05 % + 0.002 Ω)",
+             "Measured value / Ω U/Ω Deviation / ppm U / ppm k Verdict", // each header on a line
              // mean 1000.0392 − zero 0.0031 = 1000.0361 Ω, +36.1 ppm; U 5.1 ppm
              // raised to the CMC of 6 ppm, 0.0060 Ω; k 2.00
              "1000 Ω 10, 1E2 1000.0361 0.0060 +36.1 6.0 2.00 pass",
@@ -118,6 +119,19 @@ TEST(Certificate, HoldsEveryElementAndTheRowWorkedByHand) {
     EXPECT_NE(std::string::npos,
               r.err.find("log.txt: note: the certificate states the CMC as U of the 1000 Ω "
                          "setting (position 10, decade 1E2)\n"));
+}
+
+// The widest nominal value stands on its row's line, as every other does.
+TEST(Certificate, WidestNominalStaysOnItsRow) {
+    if (!writes_pdf())
+        GTEST_SKIP() << "this build has no Cairo and Pango";
+    folder at("certificate-widest");
+    ASSERT_EQ(0,
+              import_certified(at, replaced(test_file("certified.txt"), "\n1e6\n", "\n999990.5\n"),
+                               test_file("lab.txt"))
+                  .exit_code);
+    const std::string words = pdf_words(at.dir / "certificate.pdf");
+    EXPECT_NE(std::string::npos, words.find(" 1000000 Ω 10, 1E5 ")) << words;
 }
 
 // Same inputs in two folders, the log's path and the clock apart: the

@@ -32,6 +32,10 @@ constexpr rounding_case rounding_cases[] = {
     {"0.00", "0.13", -0.004, 0.13, true},    // rounded to nothing: no sign
     {"1230", "120", 1234.5, 123, false},     // U above ten: tens
     {"20000.0", "1.9", 20000.03, 1.87, false},
+    // Halves that arrive as products: a CMC of 7.65 ppm read and given back
+    // in ppm is 7.6499999999999995, 16.9 ppm of 50 Ω is 0.0008449999999999999
+    {"+12.5", "7.7", 12.46, 7.65e-6 * 1e6, true},
+    {"50.00000", "0.00085", 50.000002, 16.9 * 50 / 1e6, false},
 };
 
 TEST(CertificateRounding, RoundsAsIlacP14) {
@@ -43,24 +47,34 @@ TEST(CertificateRounding, RoundsAsIlacP14) {
 }
 
 // A 1 kΩ setting 36.12 ppm high with U 5.2 ppm, under a CMC of 6 ppm,
-// and a 10 Ω setting 110 ppm low with U 24 ppm, above it.
-TEST(CertificateRounding, RaisesUToTheCmcBeforeRounding) {
+// and a 10 Ω setting 110 ppm low with U 24 ppm, above it; guarded
+// acceptance (w = U) within T = 42 ppm and 200 ppm.  The 1 kΩ setting
+// passes with U 5.2 ppm (36.12 ≤ 36.8) but fails with the 6 ppm stated
+// beside it (36.12 > 36).
+TEST(CertificateRounding, RaisesUToTheCmcBeforeRoundingAndJudgesWithIt) {
+    const decision_rule guarded{rule_kind::guarded, 1};
     judgement kilo;
     kilo.nominal = 1000;
     kilo.deviation = 0.03612;
     kilo.expanded = 0.0052;
-    const result_row raised = round_row(kilo, 6);
+    kilo.tolerance = 0.042;
+    kilo.outcome = verdict::pass;
+    const result_row raised = round_row(kilo, 6, guarded);
     EXPECT_EQ("1000.0361 0.0060 +36.1 6.0", raised.value + " " + raised.value_u + " " +
                                                 raised.deviation + " " + raised.deviation_u);
     EXPECT_TRUE(raised.raised);
+    EXPECT_STREQ("fail", verdict_word(raised.outcome));
     judgement ten;
     ten.nominal = 10;
     ten.deviation = -0.0011;
     ten.expanded = 0.00024;
-    const result_row kept = round_row(ten, 20);
+    ten.tolerance = 0.002;
+    ten.outcome = verdict::pass;
+    const result_row kept = round_row(ten, 20, guarded);
     EXPECT_EQ("9.99890 0.00024 -110 24",
               kept.value + " " + kept.value_u + " " + kept.deviation + " " + kept.deviation_u);
     EXPECT_FALSE(kept.raised);
+    EXPECT_STREQ("pass", verdict_word(kept.outcome));
 }
 
 const std::string good_lab = "name = Lab\n"

@@ -314,9 +314,14 @@ bool write_certificate(const log_results& results, const lab_data& lab, const ch
         std::fprintf(stderr, "%s: warning: no certificate: %s\n", log, why.c_str());
         return true;
     }
-    for (const setting at : raised_to_cmc(results, lab))
-        std::fprintf(stderr, "%s: note: the certificate states the CMC as U of %s\n", log,
-                     setting_name(at).c_str());
+    for (const raised_u& s : raised_to_cmc(results, lab)) {
+        const std::string changed =
+            s.stated == s.judged ? ""
+                                 : ", under which it is a " + std::string(verdict_word(s.stated)) +
+                                       ", not the page's " + verdict_word(s.judged);
+        std::fprintf(stderr, "%s: note: the certificate states the CMC as U of %s%s\n", log,
+                     setting_name(s.at).c_str(), changed.c_str());
+    }
     if (write_whole_file(bytes, path))
         return true;
     std::fprintf(stderr, "import_log: cannot write %s: %s\n", path.c_str(), std::strerror(errno));

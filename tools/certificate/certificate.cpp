@@ -121,25 +121,38 @@ doc_fields method_fields(const log_results& r, const lab_data& lab, const stated
     return f;
 }
 
+// The row of a judged setting, under the laboratory's CMC.
+result_row row_of(const log_results& r, const lab_data& lab, setting at) {
+    const judgement& j = r.judged->settings[at.p][at.d];
+    return round_row(j, cmc_ppm(lab, j.nominal, at.d), r.judged->data.rule);
+}
+
+// The verdict the certificate states: decided with the U it states.
+verdict stated_verdict(const log_results& r, const lab_data& lab, setting at) {
+    const judgement& j = r.judged->settings[at.p][at.d];
+    return judged_with_u(j) ? row_of(r, lab, at).outcome : j.outcome;
+}
+
 doc_table results_table(const log_results& r, const lab_data& lab) {
-    doc_table t{{{"Nominal", 0.10, column_align::left},
+    // Wide enough for "1000000 Ω" and each header on one line.
+    doc_table t{{{"Nominal", 0.11, column_align::left},
                  {"Position", 0.10, column_align::left},
-                 {"Measured value / Ω", 0.21, column_align::point},
-                 {"U / Ω", 0.12, column_align::point},
-                 {"Deviation / ppm", 0.14, column_align::point},
+                 {"Measured value / Ω", 0.20, column_align::point},
+                 {"U / Ω", 0.10, column_align::point},
+                 {"Deviation / ppm", 0.17, column_align::point},
                  {"U / ppm", 0.10, column_align::point},
-                 {"k", 0.08, column_align::point},
+                 {"k", 0.07, column_align::point},
                  {"Verdict", 0.15, column_align::left}},
                 {}};
     each_setting([&](setting at) {
         const judgement& j = r.judged->settings[at.p][at.d];
         if (!judged_with_u(j))
             return;
-        const result_row row = round_row(j, cmc_ppm(lab, j.nominal, at.d));
+        const result_row row = row_of(r, lab, at);
         t.rows.push_back({nominal_text(at),
                           std::to_string(at.p) + ", 1E" + std::to_string(at.d + 1), row.value,
                           row.value_u, row.deviation, row.deviation_u, format("%.2f", j.k),
-                          verdict_word(j.outcome)});
+                          verdict_word(row.outcome)});
     });
     return t;
 }
@@ -194,13 +207,13 @@ std::string rule_words(const decision_rule& rule) {
 }
 
 // Each verdict that occurs, with the settings that have it.
-std::string verdict_lists(const log_judgement& judged) {
+std::string verdict_lists(const log_results& r, const lab_data& lab) {
     std::string text;
     for (verdict v : {verdict::pass, verdict::pass_star, verdict::conditional_pass,
                       verdict::conditional_fail, verdict::fail}) {
         std::string named;
         each_setting([&](setting at) {
-            if (judged.settings[at.p][at.d].outcome == v)
+            if (stated_verdict(r, lab, at) == v)
                 named += (named.empty() ? "" : ", ") + setting_label(at);
         });
         std::string word = verdict_word(v);
@@ -228,12 +241,15 @@ void add_paragraph(document& doc, text_style style, std::string text) {
 
 } // namespace
 
-result_row round_row(const judgement& j, double cmc) {
+result_row round_row(const judgement& j, double cmc, const decision_rule& rule) {
     const double u_ppm = relative_ppm(j.expanded, j.nominal);
     result_row row;
     row.raised = u_ppm < cmc;
     const double stated_ppm = row.raised ? cmc : u_ppm;
-    const rounded_result ohms = round_result(j.nominal + j.deviation, stated_ppm * j.nominal / 1e6);
+    const double stated = stated_ppm * j.nominal / 1e6;
+    // A guard band is as wide as the U stated beside the verdict.
+    row.outcome = row.raised ? decide(rule, j.deviation, j.tolerance, stated).outcome : j.outcome;
+    const rounded_result ohms = round_result(j.nominal + j.deviation, stated);
     const rounded_result ppm =
         round_result(judged_deviation_ppm(j.deviation, j.nominal), stated_ppm, true);
     row.value = ohms.value;
@@ -257,12 +273,14 @@ std::string certificate_refusal(const log_results& r, const lab_data& lab,
     return date_order_fault(r.record, issued);
 }
 
-std::vector<setting> raised_to_cmc(const log_results& r, const lab_data& lab) {
-    std::vector<setting> raised;
+std::vector<raised_u> raised_to_cmc(const log_results& r, const lab_data& lab) {
+    std::vector<raised_u> raised;
     each_setting([&](setting at) {
         const judgement& j = r.judged->settings[at.p][at.d];
-        if (judged_with_u(j) && round_row(j, cmc_ppm(lab, j.nominal, at.d)).raised)
-            raised.push_back(at);
+        if (!judged_with_u(j))
+            return;
+        if (const result_row row = row_of(r, lab, at); row.raised)
+            raised.push_back({at, j.outcome, row.outcome});
     });
     return raised;
 }
@@ -292,7 +310,7 @@ document certificate_document(const log_results& r, const lab_data& lab,
                   "Conformity is stated against the tolerance " +
                       limits_as_stated(*r.judged).tolerance + ". " +
                       rule_words(r.judged->data.rule));
-    add_paragraph(doc, text_style::body, verdict_lists(*r.judged));
+    add_paragraph(doc, text_style::body, verdict_lists(r, lab));
     if (find_field(r.record, record_key::interval))
         add_paragraph(doc, text_style::body, interval_statement(r));
     add_paragraph(

@@ -25,14 +25,21 @@ std::string certificate_refusal(const log_results& results, const lab_data& lab,
 document certificate_document(const log_results& results, const lab_data& lab,
                               const std::chrono::year_month_day& issued);
 
-// The settings whose U was raised to the CMC, which the build names.
-std::vector<setting> raised_to_cmc(const log_results& results, const lab_data& lab);
+// A setting whose U was raised to the CMC, which the build names: its
+// verdict as judged (the page's), and the certificate's under the CMC.
+struct raised_u {
+    setting at;
+    verdict judged, stated;
+};
+std::vector<raised_u> raised_to_cmc(const log_results& results, const lab_data& lab);
 
 // One row of the results table: the four figures of a judged setting,
-// rounded, its U first raised to the CMC `cmc_ppm` where below it.
+// rounded, its U first raised to the CMC `cmc_ppm` where below it, and
+// its verdict under `rule` decided again with that U, the one stated.
 struct result_row {
     std::string value, value_u;         // in ohms
     std::string deviation, deviation_u; // in ppm, the deviation signed
     bool raised = false;
+    verdict outcome = verdict::none;
 };
-result_row round_row(const judgement& j, double cmc_ppm);
+result_row round_row(const judgement& j, double cmc_ppm, const decision_rule& rule);

@@ -17,17 +17,24 @@ struct decimal {
     int lead() const { return exponent + static_cast<int>(digits.size()) - 1; }
 };
 
-// |value| as its shortest text reads, digit by digit.
+// A double holds 15 significant digits faithfully; the one or two beyond
+// are the noise of the products that made it (7.65 ppm read and given back
+// is 7.6499999999999995), which would turn a half into less than one.
+constexpr int faithful_digits = 15;
+
+// |value| to its faithful digits, digit by digit, without trailing zeros.
 decimal decimal_of(double value) {
     char text[40];
-    const auto [end, ec] =
-        std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific);
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                         std::chars_format::scientific, faithful_digits - 1);
     const std::string_view s(text, ec == std::errc{} ? static_cast<std::size_t>(end - text) : 0);
     const std::size_t e = s.find('e');
     decimal d;
     for (char c : s.substr(0, e))
         if (c != '.')
             d.digits += c;
+    while (d.digits.size() > 1 && d.digits.back() == '0')
+        d.digits.pop_back();
     const int after_point = static_cast<int>(d.digits.size()) - 1;
     d.exponent = std::atoi(std::string(s.substr(e + 1)).c_str()) - after_point;
     return d;
