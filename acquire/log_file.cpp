@@ -172,32 +172,74 @@ bool read_log_so_far(std::string_view text, log_so_far& out, record_error& error
     return true;
 }
 
-bool append_synced(const std::string& path, std::string_view text) {
-#ifdef _WIN32
-    const int fd = _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644);
-#else
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
-#endif
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    while (ok && !text.empty()) {
+namespace {
+
+// Writes all of `text` to `fd`; false, with errno set, on the first fault.
+bool write_all(int fd, std::string_view text) {
+    while (!text.empty()) {
 #ifdef _WIN32
         const int n = _write(fd, text.data(), static_cast<unsigned>(text.size()));
 #else
         const ssize_t n = ::write(fd, text.data(), text.size());
 #endif
-        ok = n > 0 || (n < 0 && errno == EINTR);
-        if (n > 0)
-            text.remove_prefix(static_cast<std::size_t>(n));
+        if (n <= 0 && (n == 0 || errno != EINTR))
+            return false;
+        text.remove_prefix(static_cast<std::size_t>(n > 0 ? n : 0));
     }
+    return true;
+}
+
+bool sync_file(int fd) {
 #ifdef _WIN32
-    ok = ok && _commit(fd) == 0;
+    return _commit(fd) == 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+// A write cut short (a full disk) is taken back to where it began: a torn
+// setting would be read by the build, its last reading cut to fewer digits.
+bool undo_append(int fd, long long size) {
+    const int saved = errno;
+#ifdef _WIN32
+    const bool undone = _chsize_s(fd, size) == 0 && sync_file(fd);
+#else
+    const bool undone = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && sync_file(fd);
+#endif
+    errno = saved;
+    return undone;
+}
+
+long long end_of(int fd) {
+#ifdef _WIN32
+    return _lseeki64(fd, 0, SEEK_END);
+#else
+    return static_cast<long long>(::lseek(fd, 0, SEEK_END));
+#endif
+}
+
+} // namespace
+
+bool append_synced(const std::string& path, std::string_view text) {
+#ifdef _WIN32
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644);
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+#endif
+    if (fd < 0)
+        return false;
+    const long long size = end_of(fd);
+    const bool ok = size >= 0 && write_all(fd, text) && sync_file(fd);
+    if (!ok && size >= 0)
+        undo_append(fd, size);
+    const int saved = errno;
+#ifdef _WIN32
     const bool closed = _close(fd) == 0;
 #else
-    ok = ok && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
 #endif
+    if (!ok)
+        errno = saved;
     return ok && closed;
 }
 
@@ -220,26 +262,14 @@ bool write_beside(log_replacement& r) {
 #else
     r.fd = ::open(r.beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 #endif
-    std::string_view text = r.text;
-    while (r.fd >= 0 && !text.empty()) {
-#ifdef _WIN32
-        const int n = _write(r.fd, text.data(), static_cast<unsigned>(text.size()));
-#else
-        const ssize_t n = ::write(r.fd, text.data(), text.size());
-#endif
-        if (n < 0 && errno != EINTR)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(n > 0 ? n : 0));
-    }
-    return r.fd >= 0;
+    return r.fd >= 0 && write_all(r.fd, r.text);
 }
 
 bool sync_beside(log_replacement& r) {
+    const bool synced = sync_file(r.fd);
 #ifdef _WIN32
-    const bool synced = _commit(r.fd) == 0;
     const bool closed = _close(r.fd) == 0;
 #else
-    const bool synced = ::fsync(r.fd) == 0;
     const bool closed = ::close(r.fd) == 0;
 #endif
     r.fd = -1;

@@ -13,6 +13,8 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -389,6 +391,28 @@ TEST(AcquireLog, SettingAsideLeavesTheLogWholeAfterEachStep) {
     EXPECT_EQ(new_text, text_of(log));
     EXPECT_FALSE(std::filesystem::exists(log.string() + ".new"));
 }
+
+// A setting whose write is cut short (a full disk, here a file size limit,
+// which fails a write as a full disk does) leaves the log as it was: a torn
+// reading would be read by the build with fewer digits.
+#ifndef _WIN32
+TEST(AcquireLog, AnAppendCutShortLeavesTheLogAsItWas) {
+    const std::string old_text = "# item: Box 4711\n";
+    const std::filesystem::path log = test_file("acquire-cut-short.txt");
+    written(log, old_text);
+    rlimit was{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &was));
+    const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = was;
+    small.rlim_cur = 40;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    const bool appended = append_synced(log.string(), "# the 10 Ω setting\n+1.00001948E+01\n");
+    setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, ignored);
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(old_text, text_of(log));
+}
+#endif
 
 // A log that is a symbolic link is replaced where it points.
 TEST(AcquireLog, SettingAsideALinkedLogReplacesItWhereItPoints) {
