@@ -244,6 +244,8 @@ TEST(AcquireMeter, EachQuestionAndEachFaultOfTheDialogue) {
          "nan"},
         {"meter: its answer '300.01 Ohm' to 'READ?' is not a reading", "READ?\n", scpi,
          asked::read_two, "300.01 Ohm"},
+        {"meter: its answer '300.01\\x0d' to 'READ?' is not a reading", "READ?\n", scpi,
+         asked::read_two, "300.01\r"},
         {"link: no answer within 1 s", "READ?\nREAD?\n", scpi, asked::read_two,
          "300.01|!no answer within 1 s"},
         {"link: the connection was closed in the middle of an answer", "READ?\n", scpi,
