@@ -269,32 +269,36 @@ TEST(AcquireMeter, AnErrorQueueThatNeverEmptiesIsAskedTwentyTimes) {
 }
 
 // The transcript holds each line sent, without its line end, each line
-// received, each fault of the line and each note, after the time and its
-// mark; the meter gets the line as it was sent.
+// received whole, a NUL in it too, each fault of the line and each note,
+// after the time and its mark; the meter gets the line as it was sent.
 TEST(AcquireTranscript, EachLineAfterItsTimeAndMark) {
+    using namespace std::string_literals;
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / "decade-acquire-transcript-test.txt";
-    std::FILE* file = std::fopen(path.string().c_str(), "w+b");
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(nullptr, file);
     scripted_link link;
-    link.answer("FAKE,1").fault("no answer within 1 s");
+    link.answer("\0FAKE,1"s).fault("no answer within 1 s");
     transcribed_link noted(link, file);
     noted.note("decade-acquire: meter at m");
     noted.send("*IDN?\r\n");
-    EXPECT_EQ("FAKE,1", noted.receive("\r\n", std::chrono::seconds(1)));
+    EXPECT_EQ("\0FAKE,1"s, noted.receive("\r\n", std::chrono::seconds(1)));
     EXPECT_THROW(noted.receive("\r\n", std::chrono::seconds(1)), link_fault);
     EXPECT_EQ(std::vector<std::string>{"*IDN?\r\n"}, link.sent);
-    std::rewind(file);
+    std::fclose(file);
     std::string lines;
-    for (char line[256]; std::fgets(line, sizeof line, file);) {
-        const std::string_view l = line; // 2026-12-10T17:47:04.605Z > *IDN?
+    const std::string whole = text_of(path);
+    std::string_view text = whole;
+    while (!text.empty()) { // 2026-12-10T17:47:04.605Z > *IDN?
+        const std::string_view l = text.substr(0, std::min(text.find('\n'), text.size() - 1) + 1);
         EXPECT_TRUE(l.size() > 25 && l[4] == '-' && l[10] == 'T' && l[19] == '.' && l[23] == 'Z')
             << l;
         lines += l.substr(std::min<std::size_t>(25, l.size()));
+        text.remove_prefix(l.size());
     }
-    std::fclose(file);
     std::filesystem::remove(path);
-    EXPECT_EQ("# decade-acquire: meter at m\n> *IDN?\n< FAKE,1\n! no answer within 1 s\n", lines);
+    EXPECT_EQ("# decade-acquire: meter at m\n> *IDN?\n< \0FAKE,1\n! no answer within 1 s\n"s,
+              lines);
 }
 
 // Each reading is checked as the build's audit will take it; the first
