@@ -451,6 +451,17 @@ TEST(AcquireLog, ALockedLogIsRefusedToASecondLock) {
     EXPECT_TRUE(again.take(log.string(), why)) << why;
 }
 
+// A device or a pipe is refused as a log at once: a pipe kept the run
+// waiting for ever to read it, a device was "larger than 1024 MiB".
+#ifndef _WIN32
+TEST(AcquireLog, ADeviceIsRefusedAsALog) {
+    log_lock lock;
+    std::string why;
+    EXPECT_FALSE(lock.take("/dev/null", why));
+    EXPECT_EQ("not a file (a log is a file on a disk)", why);
+}
+#endif
+
 // Reading a small log costs about its size, not the cap on its size.
 TEST(AcquireLog, ReadingASmallLogCostsItsSizeNotTheCap) {
     const std::filesystem::path log = test_file("acquire-small.txt");
