@@ -20,6 +20,7 @@
 
 #include "base/text_format.h"
 #include "log/log_reader.h"
+#include "log/text_syntax.h"
 
 namespace {
 
@@ -70,6 +71,19 @@ std::vector<std::string_view> lines_of(std::string_view text, bool& torn) {
         text.remove_prefix(std::min(end + 1, text.size()));
     }
     return lines;
+}
+
+// A line set aside as a comment the build reads: a cut line may hold what
+// no line of the log may (the NULs a power cut leaves, more than a line),
+// so its control characters are shown and it is cut to fit, whole
+// characters kept.
+std::string set_aside_line(std::string_view mark, std::string_view line) {
+    std::string text = std::string(mark) + visible(line);
+    std::size_t end = std::min(text.size(), max_line_length);
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80)
+        --end;
+    text.resize(end);
+    return text;
 }
 
 } // namespace
@@ -166,7 +180,7 @@ bool read_log_so_far(std::string_view text, log_so_far& out, record_error& error
     out.heading_cut = blocks.empty() && keep < lines.size();
     const std::string_view mark = out.heading_cut ? heading_set_aside_mark : set_aside_mark;
     for (std::size_t i = keep; i < lines.size(); ++i) {
-        out.text += std::string(mark) + std::string(lines[i]) + "\n";
+        out.text += set_aside_line(mark, lines[i]) + "\n";
         ++out.set_aside;
     }
     return true;

@@ -339,7 +339,8 @@ TEST(AcquireCheck, EachTroubleIsSaidBeforeTheReadingsAreWritten) {
 }
 
 // A log continued: its whole settings are kept, a partial last one (too
-// few readings, or its last line cut short) is set aside as comments.
+// few readings, or its last line cut short, NULs a power cut left in it
+// too) is set aside as comments the build reads.
 TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
     const std::string head = "# item: Box 4711\n# date: 2026-12-08\n" +
                              setting_text({1, 0}, readings_of({"10.0002", "10.0003"}));
@@ -352,6 +353,7 @@ TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
         {head, "1E1", 0},
         {head + second + "20.0004\n", "1E1", 2},
         {head + second + "20.0004\n20.00", "1E1", 3},
+        {head + second + "20.0004\n" + std::string(300, '\0'), "1E1", 3}, // a power cut's tail
         {head + second + "20.0004\n20.0005\n", "1E1 2E1", 0},
         {head.substr(0, head.size() - 3), "", 3},
     };
