@@ -18,9 +18,12 @@ void transcribed_link::write(std::string_view mark, std::string_view text) {
 #endif
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
-    std::fprintf(out_, "%s.%03dZ %.*s%.*s\n", stamp, static_cast<int>(ms),
-                 static_cast<int>(mark.size()), mark.data(), static_cast<int>(text.size()),
-                 text.data());
+    // The text as bytes, not as a C string: a NUL in what the meter said
+    // would end the line there, and the rest of the answer be lost.
+    std::fprintf(out_, "%s.%03dZ %.*s", stamp, static_cast<int>(ms), static_cast<int>(mark.size()),
+                 mark.data());
+    std::fwrite(text.data(), 1, text.size(), out_);
+    std::fputc('\n', out_);
     std::fflush(out_);
 }
 

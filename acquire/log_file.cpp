@@ -20,6 +20,7 @@
 
 #include "base/text_format.h"
 #include "log/log_reader.h"
+#include "log/text_syntax.h"
 
 namespace {
 
@@ -70,6 +71,19 @@ std::vector<std::string_view> lines_of(std::string_view text, bool& torn) {
         text.remove_prefix(std::min(end + 1, text.size()));
     }
     return lines;
+}
+
+// A line set aside as a comment the build reads: a cut line may hold what
+// no line of the log may (the NULs a power cut leaves, more than a line),
+// so its control characters are shown and it is cut to fit, whole
+// characters kept.
+std::string set_aside_line(std::string_view mark, std::string_view line) {
+    std::string text = std::string(mark) + visible(line);
+    std::size_t end = std::min(text.size(), max_line_length);
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80)
+        --end;
+    text.resize(end);
+    return text;
 }
 
 } // namespace
@@ -166,38 +180,80 @@ bool read_log_so_far(std::string_view text, log_so_far& out, record_error& error
     out.heading_cut = blocks.empty() && keep < lines.size();
     const std::string_view mark = out.heading_cut ? heading_set_aside_mark : set_aside_mark;
     for (std::size_t i = keep; i < lines.size(); ++i) {
-        out.text += std::string(mark) + std::string(lines[i]) + "\n";
+        out.text += set_aside_line(mark, lines[i]) + "\n";
         ++out.set_aside;
     }
     return true;
 }
 
-bool append_synced(const std::string& path, std::string_view text) {
-#ifdef _WIN32
-    const int fd = _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644);
-#else
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0644);
-#endif
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    while (ok && !text.empty()) {
+namespace {
+
+// Writes all of `text` to `fd`; false, with errno set, on the first fault.
+bool write_all(int fd, std::string_view text) {
+    while (!text.empty()) {
 #ifdef _WIN32
         const int n = _write(fd, text.data(), static_cast<unsigned>(text.size()));
 #else
         const ssize_t n = ::write(fd, text.data(), text.size());
 #endif
-        ok = n > 0 || (n < 0 && errno == EINTR);
-        if (n > 0)
-            text.remove_prefix(static_cast<std::size_t>(n));
+        if (n <= 0 && (n == 0 || errno != EINTR))
+            return false;
+        text.remove_prefix(static_cast<std::size_t>(n > 0 ? n : 0));
     }
+    return true;
+}
+
+bool sync_file(int fd) {
 #ifdef _WIN32
-    ok = ok && _commit(fd) == 0;
+    return _commit(fd) == 0;
+#else
+    return ::fsync(fd) == 0;
+#endif
+}
+
+// A write cut short (a full disk) is taken back to where it began: a torn
+// setting would be read by the build, its last reading cut to fewer digits.
+bool undo_append(int fd, long long size) {
+    const int saved = errno;
+#ifdef _WIN32
+    const bool undone = _chsize_s(fd, size) == 0 && sync_file(fd);
+#else
+    const bool undone = ::ftruncate(fd, static_cast<off_t>(size)) == 0 && sync_file(fd);
+#endif
+    errno = saved;
+    return undone;
+}
+
+long long end_of(int fd) {
+#ifdef _WIN32
+    return _lseeki64(fd, 0, SEEK_END);
+#else
+    return static_cast<long long>(::lseek(fd, 0, SEEK_END));
+#endif
+}
+
+} // namespace
+
+bool append_synced(const std::string& path, std::string_view text) {
+#ifdef _WIN32
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0644);
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+#endif
+    if (fd < 0)
+        return false;
+    const long long size = end_of(fd);
+    const bool ok = size >= 0 && write_all(fd, text) && sync_file(fd);
+    if (!ok && size >= 0)
+        undo_append(fd, size);
+    const int saved = errno;
+#ifdef _WIN32
     const bool closed = _close(fd) == 0;
 #else
-    ok = ok && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
 #endif
+    if (!ok)
+        errno = saved;
     return ok && closed;
 }
 
@@ -220,26 +276,14 @@ bool write_beside(log_replacement& r) {
 #else
     r.fd = ::open(r.beside.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 #endif
-    std::string_view text = r.text;
-    while (r.fd >= 0 && !text.empty()) {
-#ifdef _WIN32
-        const int n = _write(r.fd, text.data(), static_cast<unsigned>(text.size()));
-#else
-        const ssize_t n = ::write(r.fd, text.data(), text.size());
-#endif
-        if (n < 0 && errno != EINTR)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(n > 0 ? n : 0));
-    }
-    return r.fd >= 0;
+    return r.fd >= 0 && write_all(r.fd, r.text);
 }
 
 bool sync_beside(log_replacement& r) {
+    const bool synced = sync_file(r.fd);
 #ifdef _WIN32
-    const bool synced = _commit(r.fd) == 0;
     const bool closed = _close(r.fd) == 0;
 #else
-    const bool synced = ::fsync(r.fd) == 0;
     const bool closed = ::close(r.fd) == 0;
 #endif
     r.fd = -1;

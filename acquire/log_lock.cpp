@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #ifndef NOMINMAX
@@ -63,6 +64,18 @@ void close_file(int fd) {
 }
 #endif
 
+// A log is a file on a disk: a pipe would keep the run waiting for ever to
+// read it, and a device cannot be read, synced nor replaced as a log is.
+bool regular(int fd) {
+#ifdef _WIN32
+    struct _stat64 st {};
+    return _fstat64(fd, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
+#else
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+#endif
+}
+
 } // namespace
 
 log_lock::~log_lock() {
@@ -85,7 +98,7 @@ bool log_lock::take(const std::string& path, std::string& why) {
         why = std::strerror(errno);
         return false;
     }
-    if (const char* refused = lock_now(fd)) {
+    if (const char* refused = regular(fd) ? lock_now(fd) : not_a_file) {
         why = refused;
         close_file(fd);
         return false;

@@ -33,5 +33,6 @@ class log_lock {
     std::vector<int> files_; // the descriptors held open
 };
 
-// Said of a file that another run holds.
+// Said of a file that another run holds, and of a device or a pipe.
 inline constexpr const char* log_in_use = "in use by another decade-acquire";
+inline constexpr const char* not_a_file = "not a file (a log is a file on a disk)";

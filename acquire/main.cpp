@@ -10,10 +10,12 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "acquire/link_asio.h"
@@ -248,7 +250,12 @@ session_plan plan_of(const acquire_options& o, const std::optional<log_so_far>& 
     return plan;
 }
 
+// The transcript, where one is given.  Never the log itself, which its
+// lines would make a log the build refuses.
 std::FILE* open_transcript(const acquire_options& o) {
+    std::error_code ec;
+    if (!o.transcript.empty() && std::filesystem::equivalent(o.transcript, o.log, ec))
+        stop(o.transcript + ": the transcript would be written into the log; name another file", 2);
     std::FILE* transcript = nullptr;
     if (!o.transcript.empty() && !(transcript = std::fopen(o.transcript.c_str(), "ab")))
         stop(o.transcript + ": cannot write the transcript: " + std::strerror(errno));

@@ -20,9 +20,11 @@ bool read_value(std::string_view text, double& value) {
     return ec == std::errc{} && end == digits.data() + digits.size() && std::isfinite(value);
 }
 
+// A CR or a NUL in a message would hide what the meter said: a NUL cuts
+// the message short, a CR makes a reading of what is none.
 std::string in_quotes(std::string_view text) {
     const shortened part = shorten(text);
-    return "'" + std::string(part.kept) + part.more + "'";
+    return "'" + visible(part.kept) + part.more + "'";
 }
 
 } // namespace

@@ -205,6 +205,21 @@ TEST(AcquireEndToEnd, LogInUseByAnotherRunIsRefusedAtOnceNamingIt) {
     EXPECT_EQ(0u, meter.confs());
 }
 
+// A transcript named as the log would fill it with lines the build
+// refuses: refused before the meter is asked, as a bad option is.
+TEST(AcquireEndToEnd, TranscriptThatIsTheLogIsRefused) {
+    fake_meter meter(box_meter());
+    const std::string log = fresh_log("transcript-is-log.txt");
+    const outcome r =
+        acquire_with({address_of(meter), "--transcript=" + log, "--settings=1E1:1", log}, "\n");
+    EXPECT_EQ(2, r.exit_code);
+    EXPECT_EQ("decade-acquire: " + log +
+                  ": the transcript would be written into the log; name another file\n",
+              r.err);
+    EXPECT_EQ("", file_text(log.c_str()));
+    EXPECT_EQ(0u, meter.confs());
+}
+
 // --field=reference names the reference, not the meter: the meter's
 // answer is in the log all the same, and another meter is refused.
 TEST(AcquireEndToEnd, ResumeWithAnotherMeterIsRefusedThoughTheReferenceIsGiven) {

@@ -13,6 +13,8 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -242,6 +244,8 @@ TEST(AcquireMeter, EachQuestionAndEachFaultOfTheDialogue) {
          "nan"},
         {"meter: its answer '300.01 Ohm' to 'READ?' is not a reading", "READ?\n", scpi,
          asked::read_two, "300.01 Ohm"},
+        {"meter: its answer '300.01\\x0d' to 'READ?' is not a reading", "READ?\n", scpi,
+         asked::read_two, "300.01\r"},
         {"link: no answer within 1 s", "READ?\nREAD?\n", scpi, asked::read_two,
          "300.01|!no answer within 1 s"},
         {"link: the connection was closed in the middle of an answer", "READ?\n", scpi,
@@ -265,32 +269,36 @@ TEST(AcquireMeter, AnErrorQueueThatNeverEmptiesIsAskedTwentyTimes) {
 }
 
 // The transcript holds each line sent, without its line end, each line
-// received, each fault of the line and each note, after the time and its
-// mark; the meter gets the line as it was sent.
+// received whole, a NUL in it too, each fault of the line and each note,
+// after the time and its mark; the meter gets the line as it was sent.
 TEST(AcquireTranscript, EachLineAfterItsTimeAndMark) {
+    using namespace std::string_literals;
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / "decade-acquire-transcript-test.txt";
-    std::FILE* file = std::fopen(path.string().c_str(), "w+b");
+    std::FILE* file = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(nullptr, file);
     scripted_link link;
-    link.answer("FAKE,1").fault("no answer within 1 s");
+    link.answer("\0FAKE,1"s).fault("no answer within 1 s");
     transcribed_link noted(link, file);
     noted.note("decade-acquire: meter at m");
     noted.send("*IDN?\r\n");
-    EXPECT_EQ("FAKE,1", noted.receive("\r\n", std::chrono::seconds(1)));
+    EXPECT_EQ("\0FAKE,1"s, noted.receive("\r\n", std::chrono::seconds(1)));
     EXPECT_THROW(noted.receive("\r\n", std::chrono::seconds(1)), link_fault);
     EXPECT_EQ(std::vector<std::string>{"*IDN?\r\n"}, link.sent);
-    std::rewind(file);
+    std::fclose(file);
     std::string lines;
-    for (char line[256]; std::fgets(line, sizeof line, file);) {
-        const std::string_view l = line; // 2026-12-10T17:47:04.605Z > *IDN?
+    const std::string whole = text_of(path);
+    std::string_view text = whole;
+    while (!text.empty()) { // 2026-12-10T17:47:04.605Z > *IDN?
+        const std::string_view l = text.substr(0, std::min(text.find('\n'), text.size() - 1) + 1);
         EXPECT_TRUE(l.size() > 25 && l[4] == '-' && l[10] == 'T' && l[19] == '.' && l[23] == 'Z')
             << l;
         lines += l.substr(std::min<std::size_t>(25, l.size()));
+        text.remove_prefix(l.size());
     }
-    std::fclose(file);
     std::filesystem::remove(path);
-    EXPECT_EQ("# decade-acquire: meter at m\n> *IDN?\n< FAKE,1\n! no answer within 1 s\n", lines);
+    EXPECT_EQ("# decade-acquire: meter at m\n> *IDN?\n< \0FAKE,1\n! no answer within 1 s\n"s,
+              lines);
 }
 
 // Each reading is checked as the build's audit will take it; the first
@@ -331,7 +339,8 @@ TEST(AcquireCheck, EachTroubleIsSaidBeforeTheReadingsAreWritten) {
 }
 
 // A log continued: its whole settings are kept, a partial last one (too
-// few readings, or its last line cut short) is set aside as comments.
+// few readings, or its last line cut short, NULs a power cut left in it
+// too) is set aside as comments the build reads.
 TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
     const std::string head = "# item: Box 4711\n# date: 2026-12-08\n" +
                              setting_text({1, 0}, readings_of({"10.0002", "10.0003"}));
@@ -344,6 +353,7 @@ TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
         {head, "1E1", 0},
         {head + second + "20.0004\n", "1E1", 2},
         {head + second + "20.0004\n20.00", "1E1", 3},
+        {head + second + "20.0004\n" + std::string(300, '\0'), "1E1", 3}, // a power cut's tail
         {head + second + "20.0004\n20.0005\n", "1E1 2E1", 0},
         {head.substr(0, head.size() - 3), "", 3},
     };
@@ -394,6 +404,28 @@ TEST(AcquireLog, SettingAsideLeavesTheLogWholeAfterEachStep) {
     EXPECT_FALSE(std::filesystem::exists(log.string() + ".new"));
 }
 
+// A setting whose write is cut short (a full disk, here a file size limit,
+// which fails a write as a full disk does) leaves the log as it was: a torn
+// reading would be read by the build with fewer digits.
+#ifndef _WIN32
+TEST(AcquireLog, AnAppendCutShortLeavesTheLogAsItWas) {
+    const std::string old_text = "# item: Box 4711\n";
+    const std::filesystem::path log = test_file("acquire-cut-short.txt");
+    written(log, old_text);
+    rlimit was{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &was));
+    const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = was;
+    small.rlim_cur = 40;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+    const bool appended = append_synced(log.string(), "# the 10 Ω setting\n+1.00001948E+01\n");
+    setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, ignored);
+    EXPECT_FALSE(appended);
+    EXPECT_EQ(old_text, text_of(log));
+}
+#endif
+
 // A log that is a symbolic link is replaced where it points.
 TEST(AcquireLog, SettingAsideALinkedLogReplacesItWhereItPoints) {
     const std::filesystem::path target = test_file("acquire-target.txt"),
@@ -424,6 +456,17 @@ TEST(AcquireLog, ALockedLogIsRefusedToASecondLock) {
     log_lock again;
     EXPECT_TRUE(again.take(log.string(), why)) << why;
 }
+
+// A device or a pipe is refused as a log at once: a pipe kept the run
+// waiting for ever to read it, a device was "larger than 1024 MiB".
+#ifndef _WIN32
+TEST(AcquireLog, ADeviceIsRefusedAsALog) {
+    log_lock lock;
+    std::string why;
+    EXPECT_FALSE(lock.take("/dev/null", why));
+    EXPECT_EQ("not a file (a log is a file on a disk)", why);
+}
+#endif
 
 // Reading a small log costs about its size, not the cap on its size.
 TEST(AcquireLog, ReadingASmallLogCostsItsSizeNotTheCap) {
