@@ -48,7 +48,10 @@ std::optional<std::string> check_one(const setting_finder& finder, setting at,
 }
 
 // The run as the build's audit will judge it: the same code, fed the same
-// floats, so that the bench and the build never disagree.
+// floats.  The build sees the run among the log's others, so a reading
+// that another setting's window also takes (position 10 of a decade and
+// position 1 of the next share a value) may be judged with more company
+// there; a run alone is judged alike at the bench and at the build.
 std::size_t far_in_run(setting at, std::span<const meter_reading> readings) {
     log_audit audit;
     std::size_t line = 0;
