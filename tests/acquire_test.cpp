@@ -381,6 +381,9 @@ TEST(AcquireLog, ResumeKeepsWholeSettingsAndSetsAsideAPartialLastOne) {
     EXPECT_EQ("the 20 Ω setting (position 2, decade 1E1) holds 1 of its 2 readings, and is not "
               "the last: not a log to continue",
               error.what);
+    EXPECT_FALSE(read_log_so_far(head + "10.0002 Ohm\n", so_far, error));
+    EXPECT_EQ(6u, error.line);
+    EXPECT_EQ("text after the number: 10.0002 Ohm", error.what);
 }
 
 // Setting a part aside replaces the log in steps; a kill between any two
