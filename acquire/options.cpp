@@ -78,9 +78,12 @@ std::string settings_option(std::string_view v, acquire_options& o) {
 std::string field_option(std::string_view v, acquire_options& o) {
     const std::size_t equals = v.find('=');
     const std::optional<record_key> key = record_key_named(v.substr(0, equals));
-    if (equals == std::string_view::npos || !key)
-        return "--field takes KEY=VALUE, KEY one of the record's: item, date, customer, "
-               "operator, location, temperature, humidity, reference, method, certificate";
+    if (equals == std::string_view::npos || !key) {
+        std::string keys;
+        for (std::size_t k = 0; k < record_key_count; ++k)
+            keys += (k == 0 ? "" : ", ") + std::string(key_name(static_cast<record_key>(k)));
+        return "--field takes KEY=VALUE, KEY one of the record's: " + keys;
+    }
     // Trimmed as the log's reader trims it, so that the log holds what was
     // given and a resumed run compares the same text.
     const std::string value(trimmed(v.substr(equals + 1)));

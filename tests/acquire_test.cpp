@@ -93,7 +93,7 @@ TEST(AcquirePlan, ListChoosesSettingsInTheWalksOrder) {
         ASSERT_TRUE(read_settings_list(c.list, chosen, error)) << c.list << ": " << error;
         EXPECT_EQ(c.chosen, names(chosen)) << c.list;
     }
-    for (const char* bad : {"1E6", "1E3:0", "1E3:11", "1E3:7-4", "1E3,", "E3", "1E3:4-"}) {
+    for (const char* bad : {"1E6", "1E3x", "1E3:0", "1E3:11", "1E3:7-4", "1E3,", "E3", "1E3:4-"}) {
         std::vector<setting> chosen;
         std::string error;
         EXPECT_FALSE(read_settings_list(bad, chosen, error)) << bad;
@@ -650,6 +650,10 @@ TEST(AcquireOptions, CountsSecondsAndRepeatsAreRefusedOutsideTheirBounds) {
         {{"--baud=49"}, "--baud takes a speed in bits per second"},
         {{"--readings=5", "--readings=6"}, "--readings given twice"},
         {{"--field=item=A", "--field=item=B"}, "--field item given twice"},
+        {{"--field=item"},
+         "--field takes KEY=VALUE, KEY one of the record's: item, date, "
+         "customer, operator, location, temperature, humidity, reference, "
+         "method, certificate, received, issued, interval"},
         {{"-x"}, "unknown option -x"},
         {{"other.txt"}, "one log, not two: box.txt and other.txt"},
     };
