@@ -661,6 +661,7 @@ TEST(AcquireOptions, CountsSecondsAndRepeatsAreRefusedOutsideTheirBounds) {
         std::vector<std::string> given = {"--meter=m", "box.txt"};
         given.insert(given.end(), c.args.begin(), c.args.end());
         std::vector<char*> args;
+        args.reserve(given.size());
         for (std::string& arg : given)
             args.push_back(arg.data());
         acquire_options o;
